@@ -1,0 +1,48 @@
+#pragma once
+// One log file: a header, then one entry per write, each prefixed with the local time
+// of day and the tag of the level in force, and a closing line when it is deleted.
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+namespace DEBUGGING
+{
+
+enum LogLevel
+{
+    LOG_NONE    = 0,
+    LOG_INFOS   = 1,
+    LOG_DEBUG   = 2,
+    LOG_WARNING = 3,
+    LOG_ERROR   = 4
+};
+
+class CLog
+{
+public:
+    explicit CLog(const char* name);                   // truncates the file and writes the header
+    virtual ~CLog();                                   // writes the STOP line and closes
+    virtual std::ostream& write(const std::string& text);  // time + tag + text; no line end, no flush
+    template <class V>
+    std::ostream& print(const V& value);               // formats value, then write()
+    void setLevel(int newLevel);                       // stays in force until set again
+    int getLevel() const;
+    const std::string& getName() const;
+
+private:
+    std::string name;                                  // also the path opened
+    std::ofstream stream;
+    int level;                                         // a LogLevel; other values tag as LOG_NONE
+};
+
+template <class V>
+std::ostream& CLog::print(const V& value)
+{
+    std::ostringstream text;
+    text << value;
+    return write(text.str());
+}
+
+} // namespace DEBUGGING

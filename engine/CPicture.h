@@ -1,0 +1,32 @@
+#pragma once
+// A picture in memory: 8-bit pixels, rows packed, top row first.
+
+#include <cstddef>
+
+#include "math/CMyVector.h"
+
+class CPicture
+{
+public:
+    enum Format
+    {
+        FORMAT_BGR       = 0,
+        FORMAT_BGRA      = 1,
+        FORMAT_LUMINANCE = 2
+    };
+
+    CPicture(const CMyVector<int, 2>& size, int format, const unsigned char* source);  // null source: zeros
+    CPicture(const CPicture& other);
+    CPicture& operator=(const CPicture& other);
+    ~CPicture();
+
+    void flipVertical();                               // reverses the order of the rows
+
+    static unsigned bytesPerPixel(int format);         // 3, 4, 1; 0 for an unknown code
+    std::size_t rowBytes() const;
+    std::size_t byteCount() const;                     // width x height x bytes per pixel
+
+    CMyVector<int, 2> size;                            // width, height in pixels
+    int format;
+    unsigned char* pixels;                             // owned, byteCount() bytes; null when empty
+};

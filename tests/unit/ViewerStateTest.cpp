@@ -1,0 +1,102 @@
+// Camera steps and drag rotation in the viewer's exact float arithmetic.
+#include <gtest/gtest.h>
+
+#include "viewer/ViewerState.h"
+
+TEST(ViewerCamera, UpAndDownStepByTheSinglePrecisionTenth)
+{
+    EXPECT_EQ(stepCameraDistance(4.0f, kKeyUp), static_cast<float>(4.0 - 0.10000000149011612));
+    EXPECT_EQ(stepCameraDistance(4.0f, kKeyUp), 3.9f);
+    EXPECT_EQ(stepCameraDistance(4.0f, kKeyDown), 4.1f);
+    EXPECT_EQ(stepCameraDistance(stepCameraDistance(4.0f, kKeyUp), kKeyDown), 4.0f);
+}
+
+TEST(ViewerCamera, OtherSpecialKeysLeaveTheDistance)
+{
+    for (int key : {100, 102, 104, 105, 106, 1, 12})
+        EXPECT_EQ(stepCameraDistance(4.0f, key), 4.0f) << key;
+}
+
+TEST(ViewerCamera, UpNeverBringsTheEyeCloserThanATenth)
+{
+    float distance = 4.0f;
+    for (int i = 0; i < 100; ++i)
+        distance = stepCameraDistance(distance, kKeyUp);
+    EXPECT_EQ(distance, kMinCameraDistance);
+    EXPECT_GT(stepCameraDistance(distance, kKeyDown), kMinCameraDistance);
+}
+
+TEST(ViewerCamera, DownHasNoUpperBound)
+{
+    float distance = 4.0f;
+    for (int i = 0; i < 10000; ++i)
+        distance = stepCameraDistance(distance, kKeyDown);
+    EXPECT_GT(distance, 1000.0f);
+}
+
+class ViewerDrag : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        rotationY = 0.0f;
+        rotationZ = 0.0f;
+        dragging = false;
+    }
+};
+
+TEST_F(ViewerDrag, HundredPixelsRightTurnsOneDegreePerEvent)
+{
+    pressLeftButton(200, 300);
+    dragTo(300, 300);
+    EXPECT_EQ(rotationY, 1.0f);
+    dragTo(300, 300);
+    EXPECT_EQ(rotationY, 2.0f);
+    EXPECT_EQ(rotationZ, 0.0f);
+}
+
+TEST_F(ViewerDrag, BackAtThePressPointStopsTurning)
+{
+    pressLeftButton(200, 300);
+    dragTo(300, 300);
+    dragTo(200, 300);
+    dragTo(200, 300);
+    EXPECT_EQ(rotationY, 1.0f);
+}
+
+TEST_F(ViewerDrag, HundredPixelsDownSubtractsOneDegreeFromZ)
+{
+    pressLeftButton(10, 10);
+    dragTo(10, 110);
+    EXPECT_EQ(rotationZ, -1.0f);
+    EXPECT_EQ(rotationY, 0.0f);
+}
+
+TEST_F(ViewerDrag, ProductIsFormedInDoublePrecision)
+{
+    pressLeftButton(0, 0);
+    dragTo(37, -3);
+    EXPECT_EQ(rotationY, static_cast<float>(37 * 0.009999999776482582));
+    EXPECT_EQ(rotationZ, static_cast<float>(3 * 0.009999999776482582));
+}
+
+TEST_F(ViewerDrag, MotionWithoutPressOrAfterReleaseDoesNothing)
+{
+    dragTo(500, 500);
+    EXPECT_EQ(rotationY, 0.0f);
+    pressLeftButton(0, 0);
+    releaseLeftButton();
+    dragTo(500, 500);
+    EXPECT_EQ(rotationY, 0.0f);
+    EXPECT_EQ(rotationZ, 0.0f);
+}
+
+TEST_F(ViewerDrag, NewPressReanchorsAndKeepsTheAngles)
+{
+    pressLeftButton(0, 0);
+    dragTo(100, 0);
+    pressLeftButton(100, 0);
+    dragTo(100, 0);
+    EXPECT_EQ(rotationY, 1.0f);
+    EXPECT_EQ(dragAnchorX, 100);
+}
