@@ -18,8 +18,9 @@ class CMemoryManager : public TOOLS::CSingleton<CMemoryManager>
 public:
     ~CMemoryManager() override;                        // frees the table only, not the log
 
-    // Entering an address that is already in the table replaces its record: the
-    // earlier block at that address can no longer be alive.
+    // Blocks are entered and removed by explicit calls; the engine itself enters none,
+    // so its runs report a clean table. Entering an address that is already in the
+    // table replaces its record: the earlier block at that address can no longer be alive.
     void addBlock(const void* address, std::uint32_t size, const char* file, std::uint32_t line);
     void removeBlock(const void* address);             // an unknown address is ignored
 
