@@ -138,7 +138,6 @@ struct Unopenable
     const char* file;
 };
 
-// Names the case in test listings instead of dumping its bytes.
 void PrintTo(const Unopenable& value, std::ostream* out)
 {
     *out << value.name;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -52,6 +53,7 @@ class CMemoryManagerTest : public testing::Test
 protected:
     testing::AssertionResult runInChild(void (*scenario)())
     {
+        std::fflush(nullptr);                          // or the child repeats pending output at exit
         const pid_t child = ::fork();
         if (child == -1)
             return testing::AssertionFailure() << "fork failed";

@@ -42,7 +42,6 @@ struct Split
     std::vector<std::string> words;
 };
 
-// Names the case in test listings instead of dumping its bytes.
 void PrintTo(const Split& value, std::ostream* out)
 {
     *out << value.name;
