@@ -33,8 +33,8 @@ void CDeclaration::setElements(const CVertexElement* list)
     while (!isTerminator(list[length]))
         ++length;
 
-    // The copy is made before the old array goes, so a list that is this declaration's own
-    // array is still readable while it is copied.
+    // The copy is made before the old array goes: should the allocation fail, the previous
+    // layout is still there.
     CVertexElement* copy = nullptr;
     if (length != 0) {
         copy = new CVertexElement[length];
