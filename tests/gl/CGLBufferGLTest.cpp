@@ -172,7 +172,7 @@ TYPED_TEST(CGLBufferGL, AFailedMappingGivesNull)
 {
     typename TestFixture::Buffer buffer;
     buffer.create(4, 4, GL_STATIC_DRAW_ARB);
-    BufferCallRecorder calls(true);
+    BufferCallRecorder calls(BufferCallRecorder::MAPPING_FAILS);
     EXPECT_EQ(buffer.lock(2, GL_READ_WRITE_ARB), nullptr);
     EXPECT_EQ(calls.mapCalls, 1);
 }

@@ -455,23 +455,47 @@ TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
 INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CGLModelGL, ABufferThatCannotBeMappedLeavesTheModelEmpty)
+namespace
+{
+
+struct FaultCase
+{
+    const char* name;
+    BufferCallRecorder::Fault fault;
+};
+
+const FaultCase kFaults[] = {
+    {"MappingFails", BufferCallRecorder::MAPPING_FAILS},
+    {"ContentsLost", BufferCallRecorder::CONTENTS_LOST},
+};
+
+class FillFault : public CGLModelGL, public testing::WithParamInterface<FaultCase>
+{
+};
+
+} // namespace
+
+// The first buffer filled is the index buffer; after its fault nothing else is tried.
+TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
 {
     Geometry geometry;
     geometry.cells();
     const auto mesh = meshOf(geometry);
     CGLModel model;
     {
-        BufferCallRecorder calls(true);
+        BufferCallRecorder calls(GetParam().fault);
         model.build(*mesh);
         EXPECT_EQ(calls.mapCalls, 1);
-        ASSERT_FALSE(calls.generated.empty());
+        EXPECT_EQ(calls.generated.size(), 1u);
         EXPECT_EQ(calls.deleted, calls.generated);
     }
     EXPECT_EQ(model.getGroupCount(), 0u);
     model.drawGroup(nullptr, 0);
     EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
 }
+
+INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 {
@@ -514,23 +538,4 @@ TEST_F(CGLModelGL, DestroyingADrawnModelLeavesNoArrayEnabled)
     EXPECT_FALSE(glIsEnabled(GL_VERTEX_ARRAY));
     EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_COORD_ARRAY));
-}
-
-TEST_F(CGLModelGL, TwoModelsDrawnInTurnEachShowTheirOwnTriangles)
-{
-    Geometry left;
-    left.quad(10, 10, 40, 40);
-    Geometry right;
-    right.quad(210, 10, 240, 40);
-    const auto leftMesh = meshOf(left);
-    const auto rightMesh = meshOf(right);
-    rightMesh->addSubset("teal", tealMaterial(), 0, 2, "");
-    CGLModel first;
-    first.build(*leftMesh);
-    CGLModel second;
-    second.build(*rightMesh);
-    first.drawGroup(nullptr, 0);
-    second.drawGroup(nullptr, 0);
-    EXPECT_EQ(pixelAt(cellCentreX(0), kCellCentreY), kDefaultLit);
-    EXPECT_TRUE(isColour(pixelAt(cellCentreX(5), kCellCentreY), kTeal));
 }

@@ -49,27 +49,37 @@ public:
 };
 
 // Records the names handed to glGenBuffersARB and glDeleteBuffersARB and the calls of
-// glMapBufferARB, passing every call on to the driver; optionally makes every mapping fail
-// as a driver does when it runs out of address space. One recorder at a time.
+// glMapBufferARB, passing every call on to the driver. It can also play a driver's fault:
+// every mapping failing (out of address space), or every unmap reporting the contents lost
+// (the screen mode changed while mapped). One recorder at a time.
 class BufferCallRecorder
 {
 public:
-    explicit BufferCallRecorder(bool failMapping = false)
+    enum Fault
+    {
+        NO_FAULT,
+        MAPPING_FAILS,
+        CONTENTS_LOST
+    };
+
+    explicit BufferCallRecorder(Fault fault = NO_FAULT) : fault(fault)
     {
         active() = this;
-        failMappings = failMapping;
         realGen = __glewGenBuffersARB;
         realDelete = __glewDeleteBuffersARB;
         realMap = __glewMapBufferARB;
+        realUnmap = __glewUnmapBufferARB;
         __glewGenBuffersARB = &recordGen;
         __glewDeleteBuffersARB = &recordDelete;
         __glewMapBufferARB = &recordMap;
+        __glewUnmapBufferARB = &recordUnmap;
     }
     ~BufferCallRecorder()
     {
         __glewGenBuffersARB = realGen;
         __glewDeleteBuffersARB = realDelete;
         __glewMapBufferARB = realMap;
+        __glewUnmapBufferARB = realUnmap;
         active() = nullptr;
     }
     BufferCallRecorder(const BufferCallRecorder&) = delete;
@@ -98,13 +108,19 @@ private:
     static void* GLAPIENTRY recordMap(GLenum target, GLenum access)
     {
         ++active()->mapCalls;
-        return active()->failMappings ? nullptr : active()->realMap(target, access);
+        return active()->fault == MAPPING_FAILS ? nullptr : active()->realMap(target, access);
+    }
+    static GLboolean GLAPIENTRY recordUnmap(GLenum target)
+    {
+        const GLboolean kept = active()->realUnmap(target);
+        return active()->fault == CONTENTS_LOST ? GL_FALSE : kept;
     }
 
-    bool failMappings = false;
+    Fault fault;
     PFNGLGENBUFFERSARBPROC realGen = nullptr;
     PFNGLDELETEBUFFERSARBPROC realDelete = nullptr;
     PFNGLMAPBUFFERARBPROC realMap = nullptr;
+    PFNGLUNMAPBUFFERARBPROC realUnmap = nullptr;
 };
 
 using RGB = std::array<int, 3>;
