@@ -2,6 +2,7 @@
 #include "gl/CGLModel.h"
 
 #include <cstring>
+#include <limits>
 
 #include "gl/GLRenderer.h"
 
@@ -35,11 +36,17 @@ void CGLModel::clear()
 template <GLenum target>
 bool CGLModel::fill(CGLBuffer<target>& buffer, std::uint32_t count, std::uint32_t elementSize, const void* source)
 {
+    // On a 32-bit system the product of two 32-bit counts can exceed what a buffer or a copy
+    // can span; the storage would then be smaller than what is copied into it.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(count) * elementSize;
+    if (bytes > static_cast<std::uint64_t>(std::numeric_limits<GLsizeiptrARB>::max()) ||
+        bytes > std::numeric_limits<std::size_t>::max())
+        return false;
     buffer.create(count, elementSize, GL_STATIC_DRAW_ARB);
     void* mapped = buffer.lock(0, GL_READ_WRITE_ARB);
     if (!mapped)
         return false;
-    std::memcpy(mapped, source, static_cast<std::size_t>(count) * elementSize);
+    std::memcpy(mapped, source, static_cast<std::size_t>(bytes));
     return buffer.unlock();
 }
 
