@@ -1,0 +1,758 @@
+// The OBJ loader: grammar, triangulation, welding, material order, the MTL reader, the
+// rejection of bad files with their log line, and the corpus of real-world models.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "debugging/CException.h"
+#include "debugging/CLogManager.h"
+#include "engine/CObjLoader.h"
+
+namespace
+{
+
+// ctest runs the tests of this program side by side in one folder, and each process
+// truncates global.log when it starts; every process moves to a folder of its own and
+// opens its global log there, so that the lines each test reads are its own.
+class OwnFolder : public testing::Environment
+{
+public:
+    void SetUp() override
+    {
+        const std::string folder = "process-" + std::to_string(getpid());
+        mkdir(folder.c_str(), 0755);
+        DEBUGGING::CLogManager::getInstance().shutdown();
+        ASSERT_EQ(chdir(folder.c_str()), 0);
+        ASSERT_NE(DEBUGGING::openGlobalLog(), nullptr);
+        path = folder;
+    }
+
+    void TearDown() override
+    {
+        DEBUGGING::CLogManager::getInstance().shutdown();
+        if (DIR* dir = opendir(".")) {
+            while (const dirent* entry = readdir(dir))
+                std::remove(entry->d_name);            // "." and ".." are not files and stay
+            closedir(dir);
+        }
+        if (chdir("..") == 0)
+            rmdir(path.c_str());
+    }
+
+private:
+    std::string path;
+};
+testing::Environment* const ownFolder = testing::AddGlobalTestEnvironment(new OwnFolder);
+
+using Libraries = std::map<std::string, std::string>;
+using Floats = std::vector<float>;
+using Indices = std::vector<std::uint32_t>;
+
+VELK::CObjLoader::FileReader readerOf(const Libraries& libraries)
+{
+    return [libraries](const std::string& path, std::string& text) {
+        const auto found = libraries.find(path);
+        if (found == libraries.end())
+            return false;
+        text = found->second;
+        return true;
+    };
+}
+
+std::unique_ptr<CMeshData> load(const std::string& obj, const Libraries& libraries = {})
+{
+    VELK::CObjLoader loader;
+    return std::unique_ptr<CMeshData>(loader.loadFromText("m.obj", obj, readerOf(libraries)));
+}
+
+Floats vertexFloats(const CMeshData& mesh)
+{
+    return Floats(mesh.vertices, mesh.vertices + mesh.vertexCount * 8);
+}
+
+Indices indexList(const CMeshData& mesh)
+{
+    return Indices(mesh.indices, mesh.indices + mesh.indexCount);
+}
+
+std::uint32_t bitsOf(float value)
+{
+    std::uint32_t bits = 0;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// The entries of global.log after its header: the header's last line reaches the file only
+// with the first entry written after it.
+std::vector<std::string> logLines()
+{
+    std::ifstream file("global.log");
+    std::vector<std::string> lines;
+    std::string line;
+    while (std::getline(file, line)) {
+        if (line.find(" -> -- LOGGING START --") == std::string::npos && line.rfind("LOG NAME : ", 0) != 0 &&
+            !line.empty())
+            lines.push_back(line);
+    }
+    return lines;
+}
+
+// The text of a log line once its time of day and tag are checked.
+std::string errorText(const std::string& line)
+{
+    static const std::regex pattern("^[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2} -> \\[ ERROR \\] (.*)$");
+    std::smatch match;
+    if (!std::regex_match(line, match, pattern))
+        return "not an error line: " + line;
+    return match[1];
+}
+
+// Loads text that must be rejected; returns the one error line written for it.
+std::string rejectionOf(const std::string& obj, const std::string& name = "m.obj", const Libraries& libraries = {})
+{
+    const std::size_t before = logLines().size();
+    VELK::CObjLoader loader;
+    try {
+        delete loader.loadFromText(name, obj, readerOf(libraries));
+    } catch (const DEBUGGING::CException& e) {
+        EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile " + name + " [FAILED]");
+        const std::vector<std::string> lines = logLines();
+        if (lines.size() != before + 1)
+            return "expected one new log line, found " + std::to_string(lines.size() - before);
+        return errorText(lines.back());
+    }
+    return "not rejected";
+}
+
+const char* const kSquare = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+
+// ---------------------------------------------------------------- grammar and triangulation
+
+TEST(ObjFaces, FanAroundTheFirstCornerKeepsTheTurningOrder)
+{
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 2 1 0\nv 1 2 0\nv 0 1 0\nf 1 2 3 4 5\n");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 0, 2, 3, 0, 3, 4}));
+    EXPECT_EQ(mesh->vertexCount, 5u);
+    EXPECT_EQ(mesh->indexSize, 4u);
+    EXPECT_EQ(mesh->vertexSize, 32u);
+}
+
+TEST(ObjFaces, FourCornerFormsFillTheirOwnFloats)
+{
+    // v alone, v/t, v/t/n, v//n: texture coordinates behind the normal since the file has normals.
+    const auto mesh = load("v 1 2 3\nvt 0.25 0.75\nvn 0 0 1\n"
+                           "f 1 1 1\nf 1/1 1/1 1/1\nf 1/1/1 1/1/1 1/1/1\nf 1//1 1//1 1//1\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{1, 2, 3, 0, 0, 0, 0, 0,
+                                           1, 2, 3, 0, 0, 0, 0.25f, -0.75f,
+                                           1, 2, 3, 0, 0, 1, 0.25f, -0.75f,
+                                           1, 2, 3, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 0, 0, 1, 1, 1, 2, 2, 2, 3, 3, 3}));
+}
+
+TEST(ObjFaces, TwoCornersOrFewerDrawNothing)
+{
+    const auto mesh = load(std::string(kSquare) + "f 1 2\nf 1\nf\nf 1 2 3\n");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2}));
+}
+
+TEST(ObjFaces, VertexWithFourNumbersKeepsThree)
+{
+    const auto mesh = load("v 1 2 3 1\nf 1 1 1\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{1, 2, 3, 0, 0, 0, 0, 0}));
+}
+
+TEST(ObjFaces, KeywordsInOtherCaseAndOtherStatementsChangeNothing)
+{
+    const auto mesh = load(std::string(kSquare) + "V 5 5 5\no thing\ng group\ns 1\nl 1 2\n# f 1 2 3\nF 1 2 3\n"
+                           "Usemtl a\nf 1 2 3\nVN 0 0 1\nVT 1 1\n");
+    EXPECT_EQ(mesh->vertexCount, 3u);
+    EXPECT_EQ(mesh->vertexElementCount, 2u);
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2}));
+}
+
+TEST(ObjFaces, CrlfTabsAndRunsOfBlanksAreWhiteSpace)
+{
+    const auto plain = load("v 0.5 0 0\nvt 1 1\nv 0 1 0\nv 1 1 0\nf 1/1 2/1 3/1\n");
+    const auto messy = load("\t v\t0.5 \v0\f 0\r\n  vt 1\t\t1\r\nv 0 1 0\r\nv 1 1 0\r\n\r\n\t\r\n  f \t1/1  2/1\t3/1 \r\n");
+    EXPECT_EQ(vertexFloats(*messy), vertexFloats(*plain));
+    EXPECT_EQ(indexList(*messy), indexList(*plain));
+}
+
+TEST(ObjFaces, LastLineNeedsNoNewline)
+{
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3");
+    EXPECT_EQ(mesh->indexCount, 3u);
+}
+
+// ---------------------------------------------------------------- layout
+
+struct LayoutCase
+{
+    const char* name;
+    const char* obj;
+    std::vector<std::uint32_t> entries;                // offset, format, usage, usage index per entry
+};
+
+const LayoutCase kLayouts[] = {
+    {"positionsOnly", "v 0 0 0\nf 1 1 1\n", {0, 3, 1, 0, 0, 0, 0, 0}},
+    {"texCoordsNoNormals", "v 0 0 0\nvt 0 0\nf 1/1 1/1 1/1\n", {0, 3, 1, 0, 12, 2, 4, 0, 0, 0, 0, 0}},
+    {"normalsNoTexCoords", "v 0 0 0\nvn 0 0 1\nf 1 1 1\n", {0, 3, 1, 0, 12, 3, 2, 0, 0, 0, 0, 0}},
+    {"both", "v 0 0 0\nvn 0 0 1\nvt 0 0\nf 1 1 1\n", {0, 3, 1, 0, 12, 3, 2, 0, 24, 2, 4, 0, 0, 0, 0, 0}},
+};
+
+class ObjLayout : public testing::TestWithParam<LayoutCase> {};
+
+TEST_P(ObjLayout, ListsTheFileAttributesAndEndsWithZeros)
+{
+    const auto mesh = load(GetParam().obj);
+    ASSERT_EQ(mesh->vertexElementCount * 4, GetParam().entries.size());
+    std::vector<std::uint32_t> entries;
+    for (std::uint32_t i = 0; i < mesh->vertexElementCount; ++i) {
+        const CVertexElement& e = mesh->vertexElements[i];
+        entries.insert(entries.end(), {e.offset, e.format, e.usage, e.usageIndex});
+    }
+    EXPECT_EQ(entries, GetParam().entries);
+    EXPECT_EQ(mesh->vertexSize, 32u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Obj, ObjLayout, testing::ValuesIn(kLayouts),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------- welding
+
+TEST(ObjWelding, CubeOfQuadsWithFaceNormalsHas24VerticesAnd36Indices)
+{
+    const auto mesh = load("v -1 -1 -1\nv 1 -1 -1\nv 1 1 -1\nv -1 1 -1\nv -1 -1 1\nv 1 -1 1\nv 1 1 1\nv -1 1 1\n"
+                           "vn 0 0 -1\nvn 0 0 1\nvn 0 -1 0\nvn 0 1 0\nvn -1 0 0\nvn 1 0 0\n"
+                           "f 1//1 4//1 3//1 2//1\nf 5//2 6//2 7//2 8//2\nf 1//3 2//3 6//3 5//3\n"
+                           "f 4//4 8//4 7//4 3//4\nf 1//5 5//5 8//5 4//5\nf 2//6 3//6 7//6 6//6\n");
+    EXPECT_EQ(mesh->vertexCount, 24u);
+    EXPECT_EQ(mesh->indexCount, 36u);
+}
+
+TEST(ObjWelding, EqualValuesShareAVertexWhateverTheirNumbers)
+{
+    // 1 and 1.000 give the same float; positions 1 and 2 are therefore one vertex.
+    const auto mesh = load("v 1 0 0\nv 1.000 0 0\nv 0 1 0\nf 1 3 2\n");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 0}));
+    EXPECT_EQ(mesh->vertexCount, 2u);
+}
+
+TEST(ObjWelding, ZeroAndNegativeZeroStayApart)
+{
+    const auto mesh = load("v 0.0 0 0\nv -0.0 0 0\nv 0 1 0\nf 1 2 3\n");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2}));
+    EXPECT_EQ(bitsOf(mesh->vertices[8]), 0x80000000u);
+}
+
+TEST(ObjWelding, SamePositionWithAnotherNormalIsAnotherVertex)
+{
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nvn 0 0 -1\nf 1//1 2//1 3//1\nf 1//2 2//1 3//1\n");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 3, 1, 2}));
+}
+
+TEST(ObjWelding, VerticesComeInOrderOfFirstUse)
+{
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 2 0 0\nv 3 0 0\nf 4 2 3\nf 1 2 4\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{3, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0,
+                                           2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 3, 1, 0}));
+}
+
+TEST(ObjWelding, ManyDistinctCornersAllSurvive)
+{
+    // More corners than the table of recent corners holds, with repeats far apart.
+    std::ostringstream obj;
+    const int count = 40000;
+    for (int i = 0; i < count; ++i)
+        obj << "v " << i << " 0 0\n";
+    for (int i = 1; i + 2 <= count; i += 3)
+        obj << "f " << i << ' ' << i + 1 << ' ' << i + 2 << '\n';
+    for (int i = 1; i + 2 <= count; i += 3)
+        obj << "f " << i + 2 << ' ' << i + 1 << ' ' << i << '\n';
+    const auto mesh = load(obj.str());
+    ASSERT_EQ(mesh->vertexCount, 39999u);
+    const std::uint32_t half = mesh->indexCount / 2;
+    for (std::uint32_t i = 0; i < half; i += 3) {
+        ASSERT_EQ(mesh->indices[half + i], mesh->indices[i + 2]);
+        ASSERT_EQ(mesh->vertices[mesh->indices[i] * 8], static_cast<float>(i));
+    }
+}
+
+// ---------------------------------------------------------------- material order
+
+const Libraries kLibraryBA = {{"lib.mtl", "newmtl B\nKd 0 0 1\nnewmtl A\nKd 1 0 0\n"}};
+
+TEST(ObjMaterials, TrianglesFollowLibraryOrderAndRunsOfOneNameJoin)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare +
+                               "usemtl A\nf 1 2 3\nusemtl B\nf 1 3 4\nf 2 3 4\nusemtl A\nf 4 3 2\n",
+                           kLibraryBA);
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 2, 3, 1, 2, 3, 0, 1, 2, 3, 2, 1}));
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[0].name, "B");
+    EXPECT_EQ(mesh->subsets[0].firstIndex, 0);
+    EXPECT_EQ(mesh->subsets[0].triangleCount, 2);
+    EXPECT_EQ(mesh->subsets[1].name, "A");
+    EXPECT_EQ(mesh->subsets[1].firstIndex, 6);
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 2);
+    EXPECT_EQ(mesh->subsets[1].material.diffuse[0], 1.0f);
+}
+
+TEST(ObjMaterials, UnusedMaterialKeepsAnEmptySubsetWhereTheNextStarts)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare + "usemtl A\nf 1 2 3\n", kLibraryBA);
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[0].name, "B");
+    EXPECT_EQ(mesh->subsets[0].triangleCount, 0);
+    EXPECT_EQ(mesh->subsets[0].firstIndex, 0);
+    EXPECT_EQ(mesh->subsets[1].firstIndex, 0);
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+}
+
+TEST(ObjMaterials, FacesUnderNoMaterialOfTheLibraryFormALastUnnamedSubset)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare +
+                               "f 1 2 3\nusemtl A\nf 1 3 4\nusemtl Missing\nf 2 3 4\n",
+                           kLibraryBA);
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 2, 3, 0, 1, 2, 1, 2, 3}));
+    ASSERT_EQ(mesh->subsets.size(), 3u);
+    EXPECT_EQ(mesh->subsets[1].name, "A");
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+    const CMeshSubset& rest = mesh->subsets[2];
+    EXPECT_EQ(rest.name, "");
+    EXPECT_EQ(rest.textureFile, "");
+    EXPECT_EQ(rest.firstIndex, 3);
+    EXPECT_EQ(rest.triangleCount, 2);
+    EXPECT_EQ(rest.material.diffuse[0], 0.7f);
+    EXPECT_EQ(rest.material.shininess, 10.0f);
+}
+
+TEST(ObjMaterials, AllFacesBeforeTheFirstUsemtlStayInTheLastSubset)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare + "f 1 2 3\nf 1 3 4\nusemtl A\n", kLibraryBA);
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 0, 2, 3}));
+    ASSERT_EQ(mesh->subsets.size(), 3u);
+    EXPECT_EQ(mesh->subsets[0].triangleCount, 0);
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 0);
+    EXPECT_EQ(mesh->subsets[2].firstIndex, 0);
+    EXPECT_EQ(mesh->subsets[2].triangleCount, 2);
+}
+
+TEST(ObjMaterials, LibraryWithoutUsemtlGivesNoSubsets)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare + "f 1 2 3\nf 1 3 4\n", kLibraryBA);
+    EXPECT_TRUE(mesh->subsets.empty());
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 0, 2, 3}));
+}
+
+TEST(ObjMaterials, UsemtlWithoutLibraryGivesNoSubsetsAndFileOrder)
+{
+    const auto mesh = load(std::string("mtllib absent.mtl\n") + kSquare + "usemtl B\nf 1 2 3\nusemtl A\nf 1 3 4\n");
+    EXPECT_TRUE(mesh->subsets.empty());
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 0, 2, 3}));
+}
+
+TEST(ObjMaterials, ANameDefinedTwiceTakesItsFacesOnce)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\n") + kSquare + "usemtl A\nf 1 2 3\n",
+                           {{"lib.mtl", "newmtl A\nKd 1 0 0\nnewmtl A\nKd 0 1 0\n"}});
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[0].triangleCount, 1);
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 0);
+    EXPECT_EQ(mesh->indexCount, 3u);
+}
+
+TEST(ObjMaterials, EveryMtllibLineIsReadOnceInOrder)
+{
+    const auto mesh = load(std::string("mtllib one.mtl\nmtllib two.mtl\nmtllib one.mtl\n") + kSquare +
+                               "usemtl Y\nf 1 2 3\nusemtl X\nf 1 3 4\n",
+                           {{"one.mtl", "newmtl X\n"}, {"two.mtl", "newmtl Y\n"}});
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[0].name, "X");
+    EXPECT_EQ(mesh->subsets[1].name, "Y");
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 2, 3, 0, 1, 2}));
+}
+
+TEST(ObjMaterials, UsemtlBeforeAnyFaceStartsAtZero)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl\nusemtl A\n") + kSquare + "f 1 2 3\n", kLibraryBA);
+    EXPECT_EQ(mesh->subsets[1].firstIndex, 0);
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+}
+
+// ---------------------------------------------------------------- the MTL reader
+
+CMaterial materialOf(const std::string& mtl, std::size_t which = 0)
+{
+    std::string obj = std::string("mtllib l.mtl\n") + kSquare;
+    for (const char* name : {"M", "N"})
+        obj += std::string("usemtl ") + name + "\nf 1 2 3\n";
+    const auto mesh = load(obj, {{"l.mtl", mtl}});
+    return mesh->subsets.at(which).material;
+}
+
+std::vector<float> rgba(const CMyVector<float, 4>& colour)
+{
+    return {colour[0], colour[1], colour[2], colour[3]};
+}
+
+TEST(MtlReader, AlphaReachesOnlyTheColoursReadAfterIt)
+{
+    EXPECT_EQ(rgba(materialOf("newmtl M\nd 0.5\nKd 1 0 0\n").diffuse), (Floats{1, 0, 0, 0.5f}));
+    EXPECT_EQ(rgba(materialOf("newmtl M\nKd 1 0 0\nd 0.5\n").diffuse), (Floats{1, 0, 0, 1}));
+    EXPECT_EQ(rgba(materialOf("newmtl M\nTr 0.2\nKa 0.1 0.2 0.3\nKs 1 1 1\n").ambient), (Floats{0.1f, 0.2f, 0.3f, 0.2f}));
+    EXPECT_EQ(rgba(materialOf("newmtl M\nTr 0.2\nKa 0.1 0.2 0.3\nKs 1 1 1\n").specular), (Floats{1, 1, 1, 0.2f}));
+}
+
+TEST(MtlReader, NewMaterialResetsTheAlpha)
+{
+    EXPECT_EQ(rgba(materialOf("newmtl M\nd 0.5\nnewmtl N\nKd 1 1 1\n", 1).diffuse), (Floats{1, 1, 1, 1}));
+}
+
+TEST(MtlReader, ShininessIsTakenUnscaled)
+{
+    EXPECT_EQ(materialOf("newmtl M\nNs 96\n").shininess, 96.0f);
+}
+
+TEST(MtlReader, MaterialWithoutColoursKeepsTheDefaults)
+{
+    const CMaterial material = materialOf("newmtl M\nillum 2\nKe 1 1 1\nNi 1.5\n");
+    EXPECT_EQ(rgba(material.ambient), (Floats{0.1f, 0.1f, 0.1f, 1}));
+    EXPECT_EQ(rgba(material.diffuse), (Floats{0.7f, 0.7f, 0.7f, 1}));
+    EXPECT_EQ(rgba(material.specular), (Floats{0.2f, 0.2f, 0.2f, 1}));
+    EXPECT_EQ(rgba(material.emission), (Floats{0, 0, 0, 1}));
+    EXPECT_EQ(material.shininess, 10.0f);
+}
+
+TEST(MtlReader, KeywordsInOtherCaseAreIgnored)
+{
+    const CMaterial material = materialOf("newmtl M\nKD 1 0 0\nkd 1 0 0\nNS 5\nD 0.5\nKd 0 1 0\nNEWMTL N\n");
+    EXPECT_EQ(rgba(material.diffuse), (Floats{0, 1, 0, 1}));
+    EXPECT_EQ(material.shininess, 10.0f);
+}
+
+TEST(MtlReader, ShortStatementsAndStatementsBeforeTheFirstMaterialAreIgnored)
+{
+    const CMaterial material = materialOf("d 0.5\nKd 0 0 1\nNs 3\nnewmtl\nnewmtl M\nKd 1 0\nKa 1\nNs\nd\nTr\nmap_Kd\n"
+                                          "Ks 0.5 0.5 0.5 # shiny\n");
+    EXPECT_EQ(rgba(material.diffuse), (Floats{0.7f, 0.7f, 0.7f, 1}));
+    EXPECT_EQ(rgba(material.ambient), (Floats{0.1f, 0.1f, 0.1f, 1}));
+    EXPECT_EQ(rgba(material.specular), (Floats{0.5f, 0.5f, 0.5f, 1}));
+    EXPECT_EQ(material.shininess, 10.0f);
+}
+
+struct MapCase
+{
+    const char* name;
+    const char* line;
+    const char* textureFile;
+};
+
+const MapCase kMaps[] = {
+    {"plain", "map_Kd wood.png", "wood.png"},
+    {"blanksKept", "map_Kd  Red Brick.png \r", "Red Brick.png"},
+    {"backSlashIsAFolder", "map_Kd textures\\wood.png", "textures/wood.png"},
+    {"scaleThreeNumbers", "map_Kd -s 1 2 3 wood.png", "wood.png"},
+    {"offsetOneNumber", "map_Kd -o 0.5 wood.png", "wood.png"},
+    {"turbulenceNameLooksNumeric", "map_Kd -t 1 2 3.png", "3.png"},
+    {"oneWordOptions", "map_Kd -blendu on -blendv off -cc on -clamp on -imfchan r -bm 2 -boost 1.5 -texres 512 w.png",
+     "w.png"},
+    {"rangeTakesTwo", "map_Kd -mm 0 1 w.png", "w.png"},
+    {"commentEndsTheName", "map_Kd my wood.png # the floor", "my wood.png"},
+    {"caseOfTheNameKept", "map_Kd Wood.PNG", "Wood.PNG"},
+};
+
+class MtlTextureMap : public testing::TestWithParam<MapCase> {};
+
+TEST_P(MtlTextureMap, NamesThePictureAfterItsOptions)
+{
+    const auto mesh = load(std::string("mtllib l.mtl\n") + kSquare + "usemtl M\nf 1 2 3\n",
+                           {{"l.mtl", std::string("newmtl M\n") + GetParam().line + "\n"}});
+    EXPECT_EQ(mesh->subsets.at(0).textureFile, GetParam().textureFile);
+}
+
+INSTANTIATE_TEST_SUITE_P(Mtl, MtlTextureMap, testing::ValuesIn(kMaps),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------- the small model, from files
+
+TEST(ObjFiles, SmallModelWithItsLibrary)
+{
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(VELK_TEST_DATA "/obj/small-model.obj")));
+    ASSERT_EQ(mesh->vertexElementCount, 3u);
+    EXPECT_EQ(mesh->vertexElements[1].offset, 12u);
+    EXPECT_EQ(mesh->vertexElements[1].usage, 4u);
+    // (u, -v): the texture's v turned to the picture's top-first rows, u as written.
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{0, 0, 0, 0, -0.0f, 0, 0, 0, 1, 0, 0, 1, -0.0f, 0, 0, 0,
+                                           1, 1, 0, 1, -1, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0}));
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2, 0, 2, 3}));
+    ASSERT_EQ(mesh->subsets.size(), 1u);
+    const CMeshSubset& subset = mesh->subsets[0];
+    EXPECT_EQ(subset.name, "red");
+    EXPECT_EQ(subset.firstIndex, 0);
+    EXPECT_EQ(subset.triangleCount, 2);
+    EXPECT_EQ(rgba(subset.material.diffuse), (Floats{1, 0, 0, 1}));
+    EXPECT_EQ(rgba(subset.material.ambient), (Floats{0.1f, 0.1f, 0.1f, 1}));
+    EXPECT_EQ(subset.textureFile, "red.png");
+}
+
+TEST(ObjFiles, SameLoaderTwiceAndTwoLoadersAtOnceGiveTheSameMesh)
+{
+    const std::string path = VELK_TEST_DATA "/obj/small-model.obj";
+    VELK::CObjLoader first;
+    VELK::CObjLoader second;
+    std::unique_ptr<CMeshData> a(static_cast<CMeshData*>(first.loadFromFile(path)));
+    std::unique_ptr<CMeshData> b(static_cast<CMeshData*>(second.loadFromFile(path)));
+    std::unique_ptr<CMeshData> c(static_cast<CMeshData*>(first.loadFromFile(path)));
+    EXPECT_EQ(vertexFloats(*a), vertexFloats(*c));
+    EXPECT_EQ(indexList(*b), indexList(*c));
+    EXPECT_EQ(c->subsets.size(), 1u);
+}
+
+TEST(ObjFiles, LibraryNamedWithBlanksOrBackSlashes)
+{
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(VELK_TEST_DATA "/obj/library-names.obj")));
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[0].name, "first");
+    EXPECT_EQ(rgba(mesh->subsets[0].material.diffuse), (Floats{0, 1, 0, 1}));
+    EXPECT_EQ(mesh->subsets[1].name, "second");
+    EXPECT_EQ(mesh->subsets[1].textureFile, "pictures/Red Brick.png");
+}
+
+TEST(ObjFiles, MtllibFallsBackToItsFirstWord)
+{
+    const auto mesh = load(std::string("mtllib lib.mtl other.mtl\n") + kSquare + "usemtl A\nf 1 2 3\n",
+                           {{"lib.mtl", "newmtl A\n"}});
+    ASSERT_EQ(mesh->subsets.size(), 1u);
+}
+
+TEST(ObjFiles, LibraryIsLookedUpNextToTheModel)
+{
+    VELK::CObjLoader loader;
+    std::vector<std::string> asked;
+    const auto reader = [&asked](const std::string& path, std::string&) {
+        asked.push_back(path);
+        return false;
+    };
+    delete loader.loadFromText("Data/models\\x/005.obj", "mtllib a b\nmtllib \\c.mtl\nv 0 0 0\nf 1 1 1\n", reader);
+    delete loader.loadFromText("plain.obj", "mtllib a.mtl\nv 0 0 0\nf 1 1 1\n", reader);
+    EXPECT_EQ(asked, (std::vector<std::string>{"Data/models\\x/a b", "Data/models\\x/a", "Data/models\\x//c.mtl",
+                                               "a.mtl"}));
+}
+
+TEST(ObjFiles, ByteOrderMarkCrlfAndTabs)
+{
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(VELK_TEST_DATA "/obj/bom-crlf.obj")));
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2}));
+}
+
+TEST(ObjFiles, LongLinesAcrossTheReadWindow)
+{
+    // One face line far longer than the window the file is streamed through.
+    std::ostringstream obj;
+    obj << "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1";
+    for (int i = 0; i < 200000; ++i)
+        obj << " 2 3";
+    obj << "\nf 3 2 1\n";
+    const std::string path = "long-line.obj";
+    std::ofstream(path, std::ios::binary) << obj.str();
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(path)));
+    EXPECT_EQ(mesh->indexCount, 3u * (400000 - 1) + 3u);
+    EXPECT_EQ(mesh->vertexCount, 3u);
+    EXPECT_EQ(mesh->indices[mesh->indexCount - 1], 0u);
+}
+
+TEST(ObjFiles, MissingFileThrowsWithoutALogLine)
+{
+    const std::size_t before = logLines().size();
+    VELK::CObjLoader loader;
+    try {
+        loader.loadFromFile("no/such/file.obj");
+        FAIL() << "no exception";
+    } catch (const DEBUGGING::CException& e) {
+        EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile no/such/file.obj [FAILED]");
+    }
+    EXPECT_EQ(logLines().size(), before);
+}
+
+// ---------------------------------------------------------------- decided corner cases
+
+TEST(ObjCorners, EachCornerKeepsItsOwnNumbers)
+{
+    // The second corner gives no texture coordinate, the third no normal.
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0.5 0.5\nvn 0 0 1\nf 1/1/1 2//1 3/1\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{0, 0, 0, 0, 0, 1, 0.5f, -0.5f, 1, 0, 0, 0, 0, 1, 0, 0,
+                                           0, 1, 0, 0, 0, 0, 0.5f, -0.5f}));
+}
+
+TEST(ObjCorners, NegativeNumbersCountBackFromTheLinesBefore)
+{
+    const auto relative = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nv 5 5 5\nf -4 -1 1\n");
+    const auto absolute = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nv 5 5 5\nf 1 4 1\n");
+    EXPECT_EQ(vertexFloats(*relative), vertexFloats(*absolute));
+    EXPECT_EQ(indexList(*relative), indexList(*absolute));
+}
+
+TEST(ObjCorners, PositiveNumbersMayNameLaterElements)
+{
+    const auto mesh = load("f 1/1/1 2/1/1 3/1/1\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 1 1\nvn 0 1 0\n");
+    EXPECT_EQ(mesh->vertexCount, 3u);
+    EXPECT_EQ(mesh->vertices[8 + 4], 1.0f);
+    EXPECT_EQ(mesh->vertices[8 + 6], 1.0f);
+}
+
+TEST(ObjCorners, NumbersForAListTheFileLacksAreIgnored)
+{
+    const auto mesh = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1/7/0 2/-9/99999999999 3/0/-1\n");
+    EXPECT_EQ(mesh->vertexElementCount, 2u);
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST(ObjCorners, ShortVectorsTakeZerosAndKeepTheirPlace)
+{
+    const auto mesh = load("v 1\nv\nv 0 1 0\nvn 1\nvn 0 0 1\nvt\nvt 0.5 0.5\nf 1/2/2 2/2/2 3/1/1\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{1, 0, 0, 0, 0, 1, 0.5f, -0.5f, 0, 0, 0, 0, 0, 1, 0.5f, -0.5f,
+                                           0, 1, 0, 1, 0, 0, 0, -0.0f}));
+}
+
+TEST(ObjCorners, WordStartingWithHashEndsTheStatement)
+{
+    const auto mesh = load("v 1 2 #3\nv 4#5 6 7\nv 0 0 0 # origin\nf 1 2 3 #4\nusemtl #x\n");
+    EXPECT_EQ(vertexFloats(*mesh), (Floats{1, 2, 0, 0, 0, 0, 0, 0, 4, 6, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(mesh->indexCount, 3u);
+}
+
+TEST(ObjCorners, NamelessMtllibAndUsemtlAreIgnored)
+{
+    const auto mesh = load(std::string("mtllib\nmtllib lib.mtl\n") + kSquare + "usemtl A\nf 1 2 3\nusemtl\nf 1 3 4\n",
+                           kLibraryBA);
+    ASSERT_EQ(mesh->subsets.size(), 2u);
+    EXPECT_EQ(mesh->subsets[1].name, "A");
+    EXPECT_EQ(mesh->subsets[1].triangleCount, 2);
+}
+
+// ---------------------------------------------------------------- bad files
+
+struct BadObj
+{
+    const char* name;
+    const char* text;
+    const char* logText;                               // after the time and tag
+};
+
+const BadObj kBadIndices[] = {
+    {"zero", "v 0 0 0\nf 0 1 1\n", "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+    {"pastEnd", "v 0 0 0\nf 1 1 2\n", "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 2 is out of range"},
+    {"negativePastStart", "v 0 0 0\nf -2 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number -2 is out of range"},
+    {"negativeCountsOnlyLinesBefore", "v 0 0 0\nf 1 1 -2\nv 1 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number -2 is out of range"},
+    {"emptyPosition", "v 0 0 0\nf 1 /1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+    {"notANumber", "v 0 0 0\nf 1 1 \\\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+    {"tooLarge", "v 0 0 0\nf 1 1 4294967297\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 4294967297 is too large"},
+    {"texCoordZero", "v 0 0 0\nvt 0 0\nf 1/0 1/1 1/1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 3 : texture-coordinate number 0 is out of range"},
+    {"normalPastEnd", "v 0 0 0\nvn 0 0 1\nf 1//1 1//1 1//2\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 3 : normal number 2 is out of range"},
+    {"normalBeforeAnyNormalLine", "v 0 0 0\nf 1//-1 1 1\nvn 0 0 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : normal number -1 is out of range"},
+    {"texCoordTooLargeBeforeAnyLine", "v 0 0 0\nf 1/99999999999 1 1\nvt 0 0\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : texture-coordinate number 99999999999 is too large"},
+    {"earliestLineIsNamed", "v 0 0 0\nf 1 1 7\nf 0 1 1\nv 1 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 7 is out of range"},
+    {"faultInAFaceOfTwoCorners", "v 0 0 0\nf 1 0\nf 1 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+};
+
+class BadIndex : public testing::TestWithParam<BadObj> {};
+
+TEST_P(BadIndex, IsRejectedWithOneErrorLine)
+{
+    EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Obj, BadIndex, testing::ValuesIn(kBadIndices),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const BadObj kNoTriangles[] = {
+    {"empty", "", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
+    {"verticesOnly", "v 0 0 0\nv 1 0 0\n", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
+    {"onlyTwoCornerFaces", "v 0 0 0\nf 1 1\n", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
+    {"crOnlyLineEnds", "v 0 0 0\rf 1 1 1\r", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
+};
+
+class NoTriangles : public testing::TestWithParam<BadObj> {};
+
+TEST_P(NoTriangles, IsRejectedWithOneErrorLine)
+{
+    EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
+}
+
+INSTANTIATE_TEST_SUITE_P(Obj, NoTriangles, testing::ValuesIn(kNoTriangles),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ObjFiles, RejectedFileFromDiskNamesItsPath)
+{
+    const std::string path = "face-index-zero.obj";
+    std::ofstream(path, std::ios::binary) << "v 0 0 0\n\nf 1 1 0\n";
+    const std::size_t before = logLines().size();
+    VELK::CObjLoader loader;
+    EXPECT_THROW(loader.loadFromFile(path), DEBUGGING::CException);
+    const std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), before + 1);
+    EXPECT_EQ(errorText(lines.back()),
+              "VELK::CObjLoader::loadFromFile : face-index-zero.obj line 3 : position number 0 is out of range");
+    // The loader is clean for the next file.
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(VELK_TEST_DATA "/obj/small-model.obj")));
+    EXPECT_EQ(mesh->vertexCount, 4u);
+}
+
+// ---------------------------------------------------------------- fuzz findings
+
+TEST(ObjRegressions, EveryRecordedInputLoadsOrIsRejected)
+{
+    const std::string folder = VELK_TEST_DATA "/regress";
+    DIR* dir = opendir(folder.c_str());
+    ASSERT_NE(dir, nullptr);
+    int replayed = 0;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".obj") != 0)
+            continue;
+        std::ifstream file(folder + "/" + name, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        VELK::CObjLoader loader;
+        try {
+            delete loader.loadFromText(name, text.str(), readerOf({}));
+        } catch (const DEBUGGING::CException&) {
+        }
+        ++replayed;
+    }
+    closedir(dir);
+    SUCCEED() << replayed << " inputs replayed";
+}
+
+} // namespace
