@@ -90,7 +90,39 @@ void CObjLoader::weldCorners()
     vertices.clear();
     vertices.reserve(corners * kFloats);
 
+    const auto fillRecord = [&](std::size_t corner, float* record) {
+        const std::int32_t p = positionIndices[corner];
+        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
+        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
+        std::memset(record, 0, kFloats * sizeof(float));
+        std::memcpy(record, &positions[3 * static_cast<std::size_t>(p - 1)], 3 * sizeof(float));
+        if (n != 0)
+            std::memcpy(record + 3, &normals[3 * static_cast<std::size_t>(n - 1)], 3 * sizeof(float));
+        if (t != 0)
+            std::memcpy(record + texCoordAt, &texCoords[2 * static_cast<std::size_t>(t - 1)], 2 * sizeof(float));
+    };
+
+    // The table is far larger than the processor's cache and every new vertex lands at a
+    // random place in it; the slot of a corner a little ahead is fetched while this one
+    // is worked on, so that waiting for memory overlaps.
+    const std::size_t kAhead = 16;
+    std::uint64_t aheadHash[kAhead] = {};
+    const auto prepare = [&](std::size_t corner) {
+        float record[kFloats];
+        fillRecord(corner, record);
+        const std::uint64_t hash = hashRecord(record);
+        aheadHash[corner % kAhead] = hash;
+#if defined(__GNUC__)
+        __builtin_prefetch(&table[hash & mask]);
+#endif
+    };
+    for (std::size_t corner = 0; corner < kAhead && corner < corners; ++corner)
+        prepare(corner);
+
     for (std::size_t corner = 0; corner < corners; ++corner) {
+        const std::uint64_t hash = aheadHash[corner % kAhead];
+        if (corner + kAhead < corners)
+            prepare(corner + kAhead);
         const std::int32_t p = positionIndices[corner];
         const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
         const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
@@ -100,14 +132,9 @@ void CObjLoader::weldCorners()
             continue;
         }
 
-        float record[kFloats] = {};
-        std::memcpy(record, &positions[3 * static_cast<std::size_t>(p - 1)], 3 * sizeof(float));
-        if (n != 0)
-            std::memcpy(record + 3, &normals[3 * static_cast<std::size_t>(n - 1)], 3 * sizeof(float));
-        if (t != 0)
-            std::memcpy(record + texCoordAt, &texCoords[2 * static_cast<std::size_t>(t - 1)], 2 * sizeof(float));
-
-        std::size_t slot = hashRecord(record) & mask;
+        float record[kFloats];
+        fillRecord(corner, record);
+        std::size_t slot = hash & mask;
         std::uint32_t vertex = 0;
         for (;;) {
             const std::uint32_t entry = table[slot];
