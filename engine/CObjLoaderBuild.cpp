@@ -49,7 +49,7 @@ struct CRecentCorner
     std::int32_t normal;
     std::uint32_t vertex;
 };
-const std::size_t kRecentCorners = 1 << 14;
+const std::size_t kRecentCorners = 1 << 16;
 
 } // namespace
 
@@ -104,14 +104,30 @@ void CObjLoader::weldCorners()
 
     // The table is far larger than the processor's cache and every new vertex lands at a
     // random place in it; the slot of a corner a little ahead is fetched while this one
-    // is worked on, so that waiting for memory overlaps.
-    const std::size_t kAhead = 16;
+    // is worked on, so that waiting for memory overlaps. Corners found among the recent
+    // ones need no slot.
+    const std::size_t kAhead = 24;
     std::uint64_t aheadHash[kAhead] = {};
+    bool aheadReady[kAhead] = {};
+    const auto recentFor = [&](std::size_t corner) -> CRecentCorner& {
+        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
+        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
+        return recent[hashCorner(positionIndices[corner], t, n) & (kRecentCorners - 1)];
+    };
+    const auto isRecent = [&](const CRecentCorner& cached, std::size_t corner) {
+        return cached.position == positionIndices[corner] &&
+               cached.texCoord == (hasTexCoords ? texCoordIndices[corner] : 0) &&
+               cached.normal == (hasNormals ? normalIndices[corner] : 0);
+    };
     const auto prepare = [&](std::size_t corner) {
+        aheadReady[corner % kAhead] = false;
+        if (isRecent(recentFor(corner), corner))
+            return;
         float record[kFloats];
         fillRecord(corner, record);
         const std::uint64_t hash = hashRecord(record);
         aheadHash[corner % kAhead] = hash;
+        aheadReady[corner % kAhead] = true;
 #if defined(__GNUC__)
         __builtin_prefetch(&table[hash & mask]);
 #endif
@@ -120,21 +136,22 @@ void CObjLoader::weldCorners()
         prepare(corner);
 
     for (std::size_t corner = 0; corner < corners; ++corner) {
-        const std::uint64_t hash = aheadHash[corner % kAhead];
+        const bool ready = aheadReady[corner % kAhead];
+        const std::uint64_t readyHash = aheadHash[corner % kAhead];
         if (corner + kAhead < corners)
             prepare(corner + kAhead);
-        const std::int32_t p = positionIndices[corner];
-        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
-        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
-        CRecentCorner& cached = recent[hashCorner(p, t, n) & (kRecentCorners - 1)];
-        if (cached.position == p && cached.texCoord == t && cached.normal == n) {
+        CRecentCorner& cached = recentFor(corner);
+        if (isRecent(cached, corner)) {
             positionIndices[corner] = static_cast<std::int32_t>(cached.vertex);
             continue;
         }
+        const std::int32_t p = positionIndices[corner];
+        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
+        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
 
         float record[kFloats];
         fillRecord(corner, record);
-        std::size_t slot = hash & mask;
+        std::size_t slot = (ready ? readyHash : hashRecord(record)) & mask;
         std::uint32_t vertex = 0;
         for (;;) {
             const std::uint32_t entry = table[slot];
