@@ -56,7 +56,12 @@ const std::size_t kRecentCorners = 1 << 16;
 void CObjLoader::buildMesh(CMeshData& mesh)
 {
     floatsPerVertex = kFloats;
+    fillLayout(mesh);
     weldCorners();
+    // The lists are in the records now; their memory goes before the copies below.
+    std::vector<float>().swap(positions);
+    std::vector<float>().swap(normals);
+    std::vector<float>().swap(texCoords);
     writeIndices(mesh);
 
     mesh.vertexSize = floatsPerVertex * sizeof(float);
@@ -64,8 +69,6 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     mesh.vertices = new float[vertices.size()];
     std::memcpy(mesh.vertices, vertices.data(), vertices.size() * sizeof(float));
     std::vector<float>().swap(vertices);
-
-    fillLayout(mesh);
     addSubsets(mesh);
 }
 
