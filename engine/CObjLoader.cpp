@@ -229,23 +229,27 @@ void CObjLoader::readFace(const char* begin, const char* end)
 void CObjLoader::readCorner(const char* begin, const char* end)
 {
     // Parts up to each '/': the position number always, the others only when not empty.
-    const char* slash = static_cast<const char*>(std::memchr(begin, '/', static_cast<std::size_t>(end - begin)));
-    const char* partEnd = slash ? slash : end;
-    positionIndices.push_back(resolveNumber(POSITION, begin, partEnd));
+    // Parts are a few characters long, too short to be worth a library search.
+    const auto partEnd = [end](const char* p) {
+        while (p != end && *p != '/')
+            ++p;
+        return p;
+    };
+    const char* part = begin;
+    const char* stop = partEnd(part);
+    positionIndices.push_back(resolveNumber(POSITION, part, stop));
     std::int32_t texCoord = 0;
     std::int32_t normal = 0;
-    if (slash) {
-        const char* part = slash + 1;
-        slash = static_cast<const char*>(std::memchr(part, '/', static_cast<std::size_t>(end - part)));
-        partEnd = slash ? slash : end;
-        if (part != partEnd)
-            texCoord = resolveNumber(TEXCOORD, part, partEnd);
-        if (slash) {
-            part = slash + 1;
-            slash = static_cast<const char*>(std::memchr(part, '/', static_cast<std::size_t>(end - part)));
-            partEnd = slash ? slash : end;
-            if (part != partEnd)
-                normal = resolveNumber(NORMAL, part, partEnd);
+    if (stop != end) {
+        part = stop + 1;
+        stop = partEnd(part);
+        if (part != stop)
+            texCoord = resolveNumber(TEXCOORD, part, stop);
+        if (stop != end) {
+            part = stop + 1;
+            stop = partEnd(part);
+            if (part != stop)
+                normal = resolveNumber(NORMAL, part, stop);
         }
     }
     texCoordIndices.push_back(texCoord);
