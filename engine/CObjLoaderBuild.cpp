@@ -49,7 +49,7 @@ struct CRecentCorner
     std::int32_t normal;
     std::uint32_t vertex;
 };
-const std::size_t kRecentCorners = 1 << 16;
+const std::size_t kRecentCorners = 1 << 14;
 
 } // namespace
 
