@@ -589,6 +589,39 @@ TEST(ObjFiles, LongLinesAcrossTheReadWindow)
     EXPECT_EQ(mesh->indices[mesh->indexCount - 1], 0u);
 }
 
+TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
+{
+    // Lines of many lengths, so that the read window's edges fall inside keywords,
+    // numbers, corners and line ends.
+    std::ostringstream obj;
+    std::uint32_t state = 12345;
+    const auto next = [&state](std::uint32_t range) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % range;
+    };
+    for (int i = 1; i <= 30000; ++i) {
+        obj << "v " << next(1000) << '.' << next(1000000) << ' ' << "-0." << next(100) << "e" << next(3) << ' '
+            << next(7) << std::string(next(3), ' ') << (next(5) == 0 ? "\r\n" : "\n");
+        if (i % 3 == 0)
+            obj << "vt 0." << next(1000) << " 0." << next(1000) << "\n";
+        if (i >= 3 && next(2) == 0)
+            obj << "f " << i << '/' << i / 3 << ' ' << next(i) + 1 << "/1 -" << next(i) + 1 << "/1 " << i - 2
+                << (next(4) == 0 ? " 1" : "") << " # face " << i << "\n";
+    }
+    const std::string text = obj.str();
+    ASSERT_GT(text.size(), 4u * 256 * 1024);
+    const std::string path = "streamed.obj";
+    std::ofstream(path, std::ios::binary) << text;
+
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> streamed(static_cast<CMeshData*>(loader.loadFromFile(path)));
+    const auto inMemory = load(text);
+    ASSERT_EQ(streamed->vertexCount, inMemory->vertexCount);
+    EXPECT_EQ(std::memcmp(streamed->vertices, inMemory->vertices, inMemory->vertexCount * 32u), 0);
+    EXPECT_EQ(indexList(*streamed), indexList(*inMemory));
+    EXPECT_GT(inMemory->indexCount, 30000u);
+}
+
 TEST(ObjFiles, MissingFileThrowsWithoutALogLine)
 {
     const std::size_t before = logLines().size();
