@@ -235,23 +235,39 @@ void CObjLoader::readCorner(const char* begin, const char* end)
             ++p;
         return p;
     };
-    const char* part = begin;
-    const char* stop = partEnd(part);
-    positionIndices.push_back(resolveNumber(POSITION, part, stop));
+    // Nearly every part is a plain number of the elements read so far; it is taken
+    // here at once, and everything else by the rules of resolveNumber.
+    const auto readPart = [&](ElementKind kind, const char* part, std::size_t count, std::int32_t& number) {
+        const char* p = part;
+        std::uint32_t value = 0;
+        for (int digits = 0; p != end && *p >= '0' && *p <= '9' && digits < 9; ++digits, ++p)
+            value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (p != part && (p == end || *p == '/') && value != 0 && value <= count) {
+            number = static_cast<std::int32_t>(value);
+            return p;
+        }
+        const char* stop = partEnd(part);
+        number = resolveNumber(kind, part, stop);
+        return stop;
+    };
+
+    std::int32_t position = 0;
     std::int32_t texCoord = 0;
     std::int32_t normal = 0;
+    const char* stop = readPart(POSITION, begin, positions.size() / 3, position);
     if (stop != end) {
-        part = stop + 1;
-        stop = partEnd(part);
-        if (part != stop)
-            texCoord = resolveNumber(TEXCOORD, part, stop);
+        const char* part = stop + 1;
+        if (part != end && *part != '/')
+            stop = readPart(TEXCOORD, part, texCoords.size() / 2, texCoord);
+        else
+            stop = part;
         if (stop != end) {
             part = stop + 1;
-            stop = partEnd(part);
-            if (part != stop)
-                normal = resolveNumber(NORMAL, part, stop);
+            if (part != end && *part != '/')
+                readPart(NORMAL, part, normals.size() / 3, normal);
         }
     }
+    positionIndices.push_back(position);
     texCoordIndices.push_back(texCoord);
     normalIndices.push_back(normal);
 }
