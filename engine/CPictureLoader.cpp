@@ -150,17 +150,7 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
     const ILenum type = typeOf(fileName);
     if (type == IL_TYPE_UNKNOWN || !bytes || count == 0 || count > std::numeric_limits<ILuint>::max())
         fail(kLoad, fileName);
-    if (type == IL_PNG && !isWholePng(bytes, count))
-        fail(kLoad, fileName);
-    if (type == IL_JPG && !isWholeJpeg(bytes, count))
-        fail(kLoad, fileName);
-    if (type == IL_PNM && !isWholePnm(bytes, count))
-        fail(kLoad, fileName);
-    if (type == IL_BMP && !isWholeBmp(bytes, count))
-        fail(kLoad, fileName);
-    if (type == IL_TGA && !isWholeTga(bytes, count))
-        fail(kLoad, fileName);
-    if (type == IL_DDS && !isWholeDds(bytes, count))
+    if (!isWhole(type, bytes, count))
         fail(kLoad, fileName);
 
     CDevilImage image;

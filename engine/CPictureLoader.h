@@ -32,10 +32,13 @@ public:
 private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a
     // partial picture as whole are refused before DevIL sees them.
+    static bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count);  // type: DevIL's
     static bool isWholePng(const unsigned char* bytes, std::size_t count);
     static bool isWholeJpeg(const unsigned char* bytes, std::size_t count);
     static bool isWholePnm(const unsigned char* bytes, std::size_t count);
     static bool isWholeBmp(const unsigned char* bytes, std::size_t count);
+    static bool isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
+                                    long long width, long long height, bool fourBit);
     static bool isWholeTga(const unsigned char* bytes, std::size_t count);
     static bool isWholeDds(const unsigned char* bytes, std::size_t count);
     static bool fitsLimits(long long width, long long height);

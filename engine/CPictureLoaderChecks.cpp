@@ -1,12 +1,14 @@
 // The picture loader's structural checks: what DevIL must not be handed.
 //
-// DevIL reads past the end of a truncated PNG and can loop there for ever; it takes a
-// truncated JPEG as a whole picture with its missing part made up; it frees a short PNM
-// picture twice. So a PNG must be a sequence of whole chunks with good CRCs up to IEND, a
-// JPEG a sequence of whole segments up to its end-of-image marker, and a PNM a header
-// followed by every sample it announces, before DevIL sees any of them.
+// DevIL reports success on a truncated PNG, BMP or TGA, the missing part made up, and
+// loops for ever on some truncated PNGs; it frees a PNM whose samples fall short twice;
+// a header that claims a huge picture makes it allocate without bound. So nothing reaches
+// DevIL unchecked: a PNG must be whole chunks with good CRCs up to IEND, a JPEG whole
+// segments up to its end-of-image marker, a PNM, BMP, TGA or DDS every byte that its
+// header announces, and no picture may be larger than maxPixels.
 #include "engine/CPictureLoader.h"
 
+#include <IL/il.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -51,13 +53,14 @@ bool isChunkLetter(unsigned char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// DevIL's PNM reader knows fewer separators than the format allows (no form feed, no
-// vertical tab) and loses its way in comments that do not stand on their own, so the
-// header is held to the plainest form: tokens separated by blanks, tabs and line ends,
-// comments only where a token could start, each closed by a line feed.
+// DevIL's PNM reader takes only blanks and line feeds as separators (a tab or a carriage
+// return throws it out of step with the samples, and a short read then frees the picture
+// twice), and loses its way in comments that do not stand on their own. So the header is
+// held to that form: tokens separated by blanks and line feeds, comments only where a
+// token could start, each closed by a line feed.
 bool isPnmSpace(unsigned char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+    return c == ' ' || c == '\n';
 }
 
 // Reads the next number, which must be separated from what came before and end at a
@@ -90,6 +93,19 @@ bool readPnmNumber(const unsigned char* bytes, std::size_t count, std::size_t& a
 bool CPictureLoader::fitsLimits(long long width, long long height)
 {
     return width > 0 && height > 0 && width * height <= maxPixels;
+}
+
+bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count)
+{
+    switch (type) {
+    case IL_PNG: return isWholePng(bytes, count);
+    case IL_JPG: return isWholeJpeg(bytes, count);
+    case IL_PNM: return isWholePnm(bytes, count);
+    case IL_BMP: return isWholeBmp(bytes, count);
+    case IL_TGA: return isWholeTga(bytes, count);
+    case IL_DDS: return isWholeDds(bytes, count);
+    default:     return false;
+    }
 }
 
 bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count)
@@ -291,10 +307,54 @@ bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count)
     if (14ULL + headerSize + paletteBytes > pixelOffset || pixelOffset >= count)
         return false;
     if (compression == 1 || compression == 2)
-        return true;                                   // run-length data: its reader stops at the end
+        return isWholeBmpRunLength(bytes, count, pixelOffset, width, height, compression == 2);
 
     const unsigned long long stride = (static_cast<unsigned long long>(width) * bits + 31) / 32 * 4;
     return remaining(count, pixelOffset) >= stride * static_cast<unsigned long long>(height);
+}
+
+// Run-length BMP data: every escape whole, nothing drawn outside the picture, and the
+// end-of-picture escape reached before the data ends.
+bool CPictureLoader::isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
+                                         long long width, long long height, bool fourBit)
+{
+    long long x = 0;
+    long long y = 0;
+    for (;;) {
+        if (remaining(count, at) < 2)
+            return false;
+        const unsigned first = bytes[at];
+        const unsigned second = bytes[at + 1];
+        at += 2;
+        if (first > 0) {                               // a run of one index (two for 4 bits)
+            x += first;
+            if (x > width || y >= height)
+                return false;
+        } else if (second == 0) {                      // end of line
+            x = 0;
+            if (++y > height)
+                return false;
+        } else if (second == 1) {                      // end of picture
+            return true;
+        } else if (second == 2) {                      // move right and up
+            if (remaining(count, at) < 2)
+                return false;
+            x += bytes[at];
+            y += bytes[at + 1];
+            at += 2;
+            if (x > width || y > height)
+                return false;
+        } else {                                       // indices written out, padded to two bytes
+            const std::size_t stored = fourBit ? (second + 1) / 2 : second;
+            const std::size_t padded = stored + (stored & 1);
+            if (remaining(count, at) < padded)
+                return false;
+            at += padded;
+            x += second;
+            if (x > width || y >= height)
+                return false;
+        }
+    }
 }
 
 bool CPictureLoader::isWholeTga(const unsigned char* bytes, std::size_t count)

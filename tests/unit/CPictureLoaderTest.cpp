@@ -105,6 +105,7 @@ const Fixture kFixtures[] = {
     {"rgb.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"top-down.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"palette.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rle8.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"rgba.dds", 3, 2, CPicture::FORMAT_BGRA, kBgra},
     {"dxt1.dds", 4, 8, CPicture::FORMAT_BGRA, greenOverWhite()},
     {"rgb.png", 3, 2, CPicture::FORMAT_BGR, kBgr},
@@ -305,7 +306,7 @@ std::string testName(const testing::TestParamInfo<BadFile>& info)
 std::vector<BadFile> truncatedFiles()
 {
     std::vector<BadFile> files;
-    const char* const names[] = {"rgb.bmp", "palette.bmp", "top-down.bmp", "rgba.dds", "dxt1.dds",
+    const char* const names[] = {"rgb.bmp", "palette.bmp", "rle8.bmp", "top-down.bmp", "rgba.dds", "dxt1.dds",
                                  "rgb.jpg", "grey.jpeg", "progressive.jpe", "rgb.png", "palette.png",
                                  "rgb16.png", "rgb.ppm", "grey.pgm", "rgb.tga", "rle.tga",
                                  "rgba-top-left.tga"};
@@ -394,6 +395,8 @@ const BadFile kRegressions[] = {
     {"pnm-number-joined-to-magic-crashes.pgm", readFile(kRegress + "pnm-number-joined-to-magic-crashes.pgm")},
     {"pnm-form-feed-exhausts-memory.pgm", readFile(kRegress + "pnm-form-feed-exhausts-memory.pgm")},
     {"pnm-stray-bytes-in-header-hangs.pgm", readFile(kRegress + "pnm-stray-bytes-in-header-hangs.pgm")},
+    {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm")},
+    {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
