@@ -78,6 +78,56 @@ ILenum typeOf(const std::string& fileName)
     return found == types.end() ? IL_TYPE_UNKNOWN : found->second;
 }
 
+unsigned channelsOf(ILint format)
+{
+    switch (format) {
+    case IL_COLOUR_INDEX:
+    case IL_ALPHA:
+    case IL_LUMINANCE:       return 1;
+    case IL_LUMINANCE_ALPHA: return 2;
+    case IL_RGB:
+    case IL_BGR:             return 3;
+    case IL_RGBA:
+    case IL_BGRA:            return 4;
+    default:                 return 0;
+    }
+}
+
+unsigned bytesOfChannel(ILint type)
+{
+    switch (type) {
+    case IL_BYTE:
+    case IL_UNSIGNED_BYTE:   return 1;
+    case IL_SHORT:
+    case IL_UNSIGNED_SHORT:
+    case IL_HALF:            return 2;
+    case IL_INT:
+    case IL_UNSIGNED_INT:
+    case IL_FLOAT:           return 4;
+    case IL_DOUBLE:          return 8;
+    default:                 return 0;
+    }
+}
+
+// Whether what DevIL says of a loaded image adds up: its channel type, bytes per
+// channel, bytes per pixel and data size agree. Some of its readers get this wrong (a
+// 16-bit PNM is labelled 16-bit but sized as 8-bit), and converting such an image reads
+// past its buffer.
+bool isConsistent(const CDevilImage& image)
+{
+    const unsigned channels = channelsOf(image.get(IL_IMAGE_FORMAT));
+    const unsigned channelBytes = bytesOfChannel(image.get(IL_IMAGE_TYPE));
+    const long long width = image.get(IL_IMAGE_WIDTH);
+    const long long height = image.get(IL_IMAGE_HEIGHT);
+    const long long depth = image.get(IL_IMAGE_DEPTH);
+    const long long pixelBytes = image.get(IL_IMAGE_BPP);
+    if (channels == 0 || channelBytes == 0 || image.get(IL_IMAGE_BPC) != static_cast<ILint>(channelBytes) ||
+        pixelBytes != static_cast<long long>(channels * channelBytes) || depth < 1)
+        return false;
+    const long long size = static_cast<ILuint>(image.get(IL_IMAGE_SIZE_OF_DATA));
+    return width > 0 && height > 0 && size >= width * height * depth * pixelBytes;
+}
+
 // Bytes per pixel of the layout a picture is handed over in: grey stays luminance; any
 // alpha (grey with alpha, a palette with alpha) gives BGRA; colour and colour palettes
 // give BGR. 0 for a layout DevIL reports that is none of these.
@@ -159,7 +209,7 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
 
     const ILint width = image.get(IL_IMAGE_WIDTH);
     const ILint height = image.get(IL_IMAGE_HEIGHT);
-    if (!fitsLimits(width, height))
+    if (!fitsLimits(width, height) || !isConsistent(image))
         fail(kLoad, fileName);
 
     const unsigned target = targetBytesPerPixel(image);

@@ -27,7 +27,7 @@ public:
     // (any letter case); fileName appears only in the error. Throws like loadFromFile.
     CPicture* loadFromMemory(const std::string& fileName, const unsigned char* bytes, std::size_t count);
 
-    static const long long maxPixels = 1LL << 26;      // width x height; larger pictures are refused
+    static constexpr long long maxPixels = 1LL << 26;  // width x height; larger pictures are refused
 
 private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a

@@ -1,7 +1,8 @@
 // The picture loader's structural checks: what DevIL must not be handed.
 //
 // DevIL reports success on a truncated PNG, BMP or TGA, the missing part made up, and
-// loops for ever on some truncated PNGs; it frees a PNM whose samples fall short twice;
+// loops for ever on some truncated PNGs; it frees a PNM whose samples fall short twice,
+// and writes past its buffer for a PNM with 16-bit samples;
 // a header that claims a huge picture makes it allocate without bound. So nothing reaches
 // DevIL unchecked: a PNG must be whole chunks with good CRCs up to IEND, a JPEG whole
 // segments up to its end-of-image marker, a PNM, BMP, TGA or DDS every byte that its
@@ -225,7 +226,9 @@ bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count)
         return false;
     if (!bitmap && !readPnmNumber(bytes, count, at, maxValue))
         return false;
-    if (!fitsLimits(width, height) || maxValue < 1 || maxValue > 65535)
+    // DevIL labels samples wider than a byte as 16-bit but keeps them in a buffer sized
+    // for bytes, and writes past it; such files are refused.
+    if (!fitsLimits(width, height) || maxValue < 1 || maxValue > 255)
         return false;
     const long long samples = width * height * channels;
 
@@ -234,14 +237,15 @@ bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count)
         if (at >= count)
             return false;
         ++at;
-        const long long needed = bitmap ? (width + 7) / 8 * height : samples * (maxValue > 255 ? 2 : 1);
+        const long long needed = bitmap ? (width + 7) / 8 * height : samples;
         return remaining(count, at) >= static_cast<unsigned long long>(needed);
     }
-    // Written out in digits: every sample there, each within the maximum, then nothing but
-    // separators.
+    // Written out in digits: every sample there, each within the maximum and closed by a
+    // separator (a file cut inside its last number would otherwise pass as whole), then
+    // nothing but separators.
     for (long long i = 0; i < samples; ++i) {
         long long value = 0;
-        if (!readPnmNumber(bytes, count, at, value) || value > maxValue)
+        if (!readPnmNumber(bytes, count, at, value) || value > maxValue || at == count)
             return false;
     }
     while (at < count && isPnmSpace(bytes[at]))

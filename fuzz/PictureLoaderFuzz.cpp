@@ -1,5 +1,7 @@
 // Arbitrary bytes to the picture loader's parsing step, as each kind of picture file:
 // the first byte picks the file name's extension, the rest is the file.
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -31,13 +33,8 @@ void mendPngCrcs(std::vector<unsigned char>& bytes)
         const std::uint32_t length = readBig32(&bytes[at]);
         if (length > bytes.size() - at - 12)
             return;
-        std::uint32_t crc = 0xFFFFFFFFu;
-        for (std::size_t i = at + 4; i < at + 8 + length; ++i) {
-            crc ^= bytes[i];
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-        }
-        crc ^= 0xFFFFFFFFu;
+        const std::uint32_t crc = static_cast<std::uint32_t>(
+            crc32(crc32(0L, Z_NULL, 0), &bytes[at + 4], static_cast<uInt>(length + 4)));
         unsigned char* out = &bytes[at + 8 + length];
         out[0] = static_cast<unsigned char>(crc >> 24);
         out[1] = static_cast<unsigned char>(crc >> 16);

@@ -118,6 +118,7 @@ const Fixture kFixtures[] = {
     {"rgba16.png", 3, 2, CPicture::FORMAT_BGRA, kBgra},
     {"grey16.png", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
     {"rgb.ppm", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"ascii.ppm", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"grey.pgm", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
     {"rgb.tga", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"rgba-top-left.tga", 3, 2, CPicture::FORMAT_BGRA, kBgra},
@@ -308,7 +309,7 @@ std::vector<BadFile> truncatedFiles()
     std::vector<BadFile> files;
     const char* const names[] = {"rgb.bmp", "palette.bmp", "rle8.bmp", "top-down.bmp", "rgba.dds", "dxt1.dds",
                                  "rgb.jpg", "grey.jpeg", "progressive.jpe", "rgb.png", "palette.png",
-                                 "rgb16.png", "rgb.ppm", "grey.pgm", "rgb.tga", "rle.tga",
+                                 "rgb16.png", "rgb.ppm", "ascii.ppm", "grey.pgm", "rgb.tga", "rle.tga",
                                  "rgba-top-left.tga"};
     for (const char* name : names) {
         const Bytes whole = readFile(kPictures + name);
@@ -397,6 +398,7 @@ const BadFile kRegressions[] = {
     {"pnm-stray-bytes-in-header-hangs.pgm", readFile(kRegress + "pnm-stray-bytes-in-header-hangs.pgm")},
     {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm")},
     {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
+    {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
