@@ -253,7 +253,9 @@ void CPictureLoader::saveToFile(void* data, std::string fileName)
     if (devilFormat == devilFormats.end() || !picture.pixels || !fitsLimits(picture.size[0], picture.size[1]))
         fail(kSave, fileName);
 
-    // DevIL takes the rows bottom first; the caller's picture keeps its own order.
+    // An image made by ilTexImage has its origin at the lower left: its first row is the
+    // bottom one. The copy is turned that way, and the origin stated once more, so that
+    // every writer puts the top row at the top; the caller's picture keeps its order.
     CPicture copy(picture);
     copy.flipVertical();
 
@@ -262,8 +264,6 @@ void CPictureLoader::saveToFile(void* data, std::string fileName)
                     static_cast<ILubyte>(devilFormat->first), devilFormat->second, IL_UNSIGNED_BYTE,
                     copy.pixels))
         fail(kSave, fileName);
-    // The rows handed over start at the bottom; saying so keeps every writer from
-    // turning the file upside down.
     image.bind();
     ilRegisterOrigin(IL_ORIGIN_LOWER_LEFT);
     image.bind();

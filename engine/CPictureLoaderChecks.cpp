@@ -93,7 +93,8 @@ bool readPnmNumber(const unsigned char* bytes, std::size_t count, std::size_t& a
 
 bool CPictureLoader::fitsLimits(long long width, long long height)
 {
-    return width > 0 && height > 0 && width * height <= maxPixels;
+    // Each side is bounded first, so that the product cannot overflow.
+    return width > 0 && height > 0 && width <= maxPixels && height <= maxPixels && width * height <= maxPixels;
 }
 
 bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count)
@@ -440,7 +441,7 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count)
         return false;
     const bool volume = (flags & 0x800000) && (caps2 & 0x200000);
     const long long depth = volume ? static_cast<long long>(littleEndian32(bytes + 24)) : 1;
-    if (!fitsLimits(width, height) || depth < 1 || width * height * depth > maxPixels)
+    if (!fitsLimits(width, height) || depth < 1 || depth > maxPixels || width * height * depth > maxPixels)
         return false;
 
     unsigned long long blockBytes = 0;                 // per 4x4 block; 0 when uncompressed

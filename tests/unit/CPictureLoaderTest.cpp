@@ -399,6 +399,7 @@ const BadFile kRegressions[] = {
     {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm")},
     {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
     {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
+    {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
