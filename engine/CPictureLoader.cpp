@@ -128,6 +128,28 @@ bool isConsistent(const CDevilImage& image)
     return width > 0 && height > 0 && size >= width * height * depth * pixelBytes;
 }
 
+// Whether every index of a palette picture names a colour of its palette. DevIL's
+// conversion looks each one up without a check, so an index past the palette (a BMP
+// that declares fewer colours than its pixels use) reads past it.
+bool indicesWithinPalette(const CDevilImage& image)
+{
+    const long long colours = image.get(IL_PALETTE_NUM_COLS);       // the palette's size over its colour size
+    const long long colourBytes = image.get(IL_PALETTE_BPP);
+    if (colours < 1 || colours > 256 || colourBytes < 3 || colourBytes > 4)
+        return false;
+    const long long count = static_cast<long long>(image.get(IL_IMAGE_WIDTH)) * image.get(IL_IMAGE_HEIGHT) *
+                            image.get(IL_IMAGE_DEPTH);
+    image.bind();
+    const ILubyte* indices = ilGetData();
+    image.bind();
+    if (!indices || !ilGetPalette())
+        return false;
+    for (long long i = 0; i < count; ++i)
+        if (indices[i] >= colours)
+            return false;
+    return true;
+}
+
 // Bytes per pixel of the layout a picture is handed over in: grey stays luminance; any
 // alpha (grey with alpha, a palette with alpha) gives BGRA; colour and colour palettes
 // give BGR. 0 for a layout DevIL reports that is none of these.
@@ -210,6 +232,8 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
     const ILint width = image.get(IL_IMAGE_WIDTH);
     const ILint height = image.get(IL_IMAGE_HEIGHT);
     if (!fitsLimits(width, height) || !isConsistent(image))
+        fail(kLoad, fileName);
+    if (image.get(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !indicesWithinPalette(image))
         fail(kLoad, fileName);
 
     const unsigned target = targetBytesPerPixel(image);

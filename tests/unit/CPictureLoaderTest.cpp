@@ -400,6 +400,7 @@ const BadFile kRegressions[] = {
     {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
     {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
     {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
+    {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
