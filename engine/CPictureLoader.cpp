@@ -186,7 +186,8 @@ unsigned targetBytesPerPixel(const CDevilImage& image)
 
 } // namespace
 
-CPictureLoader::CPictureLoader() : VLoader("bmp dds jpg jpeg jpe png ppm tga pgm")
+CPictureLoader::CPictureLoader()
+    : VLoader("bmp dds jpg jpeg jpe png ppm tga pgm"), pixelLimit(defaultPixelLimit)
 {
     if (liveLoaders++ == 0)
         ilInit();
@@ -202,6 +203,11 @@ CPictureLoader::~CPictureLoader()
 {
     if (--liveLoaders == 0)
         ilShutDown();
+}
+
+void CPictureLoader::setPixelLimit(long long pixels)
+{
+    pixelLimit = pixels;
 }
 
 void* CPictureLoader::loadFromFile(std::string fileName)

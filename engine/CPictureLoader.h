@@ -27,24 +27,26 @@ public:
     // (any letter case); fileName appears only in the error. Throws like loadFromFile.
     CPicture* loadFromMemory(const std::string& fileName, const unsigned char* bytes, std::size_t count);
 
-    static constexpr long long maxPixels = 1LL << 26;  // width x height; larger pictures are refused
+    static constexpr long long defaultPixelLimit = 1LL << 26;  // 8192 x 8192
+    void setPixelLimit(long long pixels);              // width x height x depth; larger pictures are refused
 
 private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a
     // partial picture as whole are refused before DevIL sees them.
-    static bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count);  // type: DevIL's
-    static bool isWholePng(const unsigned char* bytes, std::size_t count);
-    static bool isWholeJpeg(const unsigned char* bytes, std::size_t count);
-    static bool isWholePnm(const unsigned char* bytes, std::size_t count);
-    static bool isWholeBmp(const unsigned char* bytes, std::size_t count);
+    bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const;  // type: DevIL's
+    bool isWholePng(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeJpeg(const unsigned char* bytes, std::size_t count) const;
+    bool isWholePnm(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeBmp(const unsigned char* bytes, std::size_t count) const;
     static bool isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
                                     long long width, long long height, bool fourBit);
-    static bool isWholeTga(const unsigned char* bytes, std::size_t count);
-    static bool isWholeDds(const unsigned char* bytes, std::size_t count);
-    static bool fitsLimits(long long width, long long height);
+    bool isWholeTga(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeDds(const unsigned char* bytes, std::size_t count) const;
+    bool fitsLimits(long long width, long long height) const;
 
     std::map<unsigned, int> formats;                   // bytes per pixel -> CPicture format
     std::map<unsigned, unsigned> devilFormats;         // bytes per pixel -> DevIL format (an ILenum)
+    long long pixelLimit;
 };
 
 } // namespace VELK

@@ -6,7 +6,7 @@
 // a header that claims a huge picture makes it allocate without bound. So nothing reaches
 // DevIL unchecked: a PNG must be whole chunks with good CRCs up to IEND, a JPEG whole
 // segments up to its end-of-image marker, a PNM, BMP, TGA or DDS every byte that its
-// header announces, and no picture may be larger than maxPixels.
+// header announces, and no picture may be larger than the pixel limit.
 #include "engine/CPictureLoader.h"
 
 #include <IL/il.h>
@@ -91,13 +91,13 @@ bool readPnmNumber(const unsigned char* bytes, std::size_t count, std::size_t& a
 
 } // namespace
 
-bool CPictureLoader::fitsLimits(long long width, long long height)
+bool CPictureLoader::fitsLimits(long long width, long long height) const
 {
     // Each side is bounded first, so that the product cannot overflow.
-    return width > 0 && height > 0 && width <= maxPixels && height <= maxPixels && width * height <= maxPixels;
+    return width > 0 && height > 0 && width <= pixelLimit && height <= pixelLimit && width * height <= pixelLimit;
 }
 
-bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const
 {
     switch (type) {
     case IL_PNG: return isWholePng(bytes, count);
@@ -110,7 +110,7 @@ bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::siz
     }
 }
 
-bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count) const
 {
     static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
     if (count < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
@@ -149,7 +149,7 @@ bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count)
     }
 }
 
-bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count) const
 {
     if (count < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
         return false;
@@ -211,7 +211,7 @@ bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count)
     }
 }
 
-bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count) const
 {
     if (count < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6')
         return false;
@@ -254,7 +254,7 @@ bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count)
     return at == count;
 }
 
-bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count) const
 {
     if (count < 26 || bytes[0] != 'B' || bytes[1] != 'M')
         return false;
@@ -281,12 +281,15 @@ bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count)
             return false;
         width = static_cast<std::int32_t>(littleEndian32(bytes + 18));
         height = static_cast<std::int32_t>(littleEndian32(bytes + 22));
-        if (height < 0)                                // rows stored top first
+        compression = littleEndian32(bytes + 30);
+        // Rows stored top first; the format allows that for unpacked rows only.
+        if (height < 0 && compression != 0 && compression != 3)
+            return false;
+        if (height < 0)
             height = -height;
         if (littleEndian16(bytes + 26) != 1)
             return false;
         bits = littleEndian16(bytes + 28);
-        compression = littleEndian32(bytes + 30);
         colours = littleEndian32(bytes + 46);
         if (bits <= 8 && colours == 0)
             colours = 1UL << bits;
@@ -362,7 +365,7 @@ bool CPictureLoader::isWholeBmpRunLength(const unsigned char* bytes, std::size_t
     }
 }
 
-bool CPictureLoader::isWholeTga(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholeTga(const unsigned char* bytes, std::size_t count) const
 {
     if (count < 18)
         return false;
@@ -421,7 +424,7 @@ bool CPictureLoader::isWholeTga(const unsigned char* bytes, std::size_t count)
     return true;
 }
 
-bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count)
+bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) const
 {
     if (count < 128 || std::memcmp(bytes, "DDS ", 4) != 0 || littleEndian32(bytes + 4) != 124 ||
         littleEndian32(bytes + 76) != 32)
@@ -441,7 +444,7 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count)
         return false;
     const bool volume = (flags & 0x800000) && (caps2 & 0x200000);
     const long long depth = volume ? static_cast<long long>(littleEndian32(bytes + 24)) : 1;
-    if (!fitsLimits(width, height) || depth < 1 || depth > maxPixels || width * height * depth > maxPixels)
+    if (!fitsLimits(width, height) || depth < 1 || depth > pixelLimit || width * height * depth > pixelLimit)
         return false;
 
     unsigned long long blockBytes = 0;                 // per 4x4 block; 0 when uncompressed
