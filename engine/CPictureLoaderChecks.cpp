@@ -482,7 +482,10 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) c
         h = h > 1 ? h / 2 : 1;
         d = d > 1 ? d / 2 : 1;
     }
-    return remaining(count, 128) >= needed;
+    // DevIL allocates what the header gives as the pitch or linear size; it may not claim
+    // more than the file holds.
+    const unsigned long long pitchOrSize = littleEndian32(bytes + 20);
+    return remaining(count, 128) >= needed && remaining(count, 128) >= pitchOrSize;
 }
 
 } // namespace VELK

@@ -401,6 +401,7 @@ const BadFile kRegressions[] = {
     {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
     {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
     {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
+    {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
