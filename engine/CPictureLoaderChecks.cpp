@@ -429,7 +429,6 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) c
     if (count < 128 || std::memcmp(bytes, "DDS ", 4) != 0 || littleEndian32(bytes + 4) != 124 ||
         littleEndian32(bytes + 76) != 32)
         return false;
-    const unsigned long flags = littleEndian32(bytes + 8);
     const long long height = littleEndian32(bytes + 12);
     const long long width = littleEndian32(bytes + 16);
     const unsigned long mipLevels = littleEndian32(bytes + 28);
@@ -442,8 +441,10 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) c
     // rarer encodings are refused.
     if (caps2 & 0x200)
         return false;
-    const bool volume = (flags & 0x800000) && (caps2 & 0x200000);
-    const long long depth = volume ? static_cast<long long>(littleEndian32(bytes + 24)) : 1;
+    // DevIL takes the header's depth when the volume capability is set, whatever the
+    // flags say; any depth above 1 counts here, so that no reading of the flags escapes.
+    const unsigned long depthField = littleEndian32(bytes + 24);
+    const long long depth = depthField > 1 ? static_cast<long long>(depthField) : 1;
     if (!fitsLimits(width, height) || depth < 1 || depth > pixelLimit || width * height * depth > pixelLimit)
         return false;
 

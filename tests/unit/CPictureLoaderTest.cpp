@@ -402,6 +402,8 @@ const BadFile kRegressions[] = {
     {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
     {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
     {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
+    {"dds-volume-depth-without-flag-exhausts-memory.dds",
+     readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
