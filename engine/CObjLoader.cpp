@@ -1,6 +1,7 @@
 // The OBJ reader: the file streamed through a window, the line loop, one handler per keyword.
 #include "engine/CObjLoader.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -33,11 +34,27 @@ std::string failureMessage(const std::string& fileName)
 
 } // namespace
 
-CObjLoader::CObjLoader() : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0) {}
+CObjLoader::CObjLoader()
+    : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0), phaseTimes(nullptr),
+      loadStarted(0.0)
+{
+}
 
 CObjLoader::~CObjLoader() = default;
 
 void CObjLoader::saveToFile(void*, std::string) {}
+
+void CObjLoader::setPhaseTimes(CPhaseTimes* times)
+{
+    phaseTimes = times;
+}
+
+double CObjLoader::phaseClock() const
+{
+    if (!phaseTimes)
+        return 0.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 void CObjLoader::clearWorkingData()
 {
@@ -64,6 +81,7 @@ void CObjLoader::clearWorkingData()
 
 void CObjLoader::beginLoad(const std::string& name)
 {
+    loadStarted = phaseClock();
     clearWorkingData();
     fileName = name;
     const std::size_t slash = name.rfind('/');
@@ -404,6 +422,8 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
                 readOnce(library.firstWord);
         }
 
+        if (phaseTimes)
+            phaseTimes->parse = phaseClock() - loadStarted;
         std::unique_ptr<CMeshData> mesh(new CMeshData());
         buildMesh(*mesh);
         clearWorkingData();

@@ -55,6 +55,7 @@ const std::size_t kRecentCorners = 1 << 14;
 
 void CObjLoader::buildMesh(CMeshData& mesh)
 {
+    const double weldStarted = phaseClock();
     floatsPerVertex = kFloats;
     fillLayout(mesh);
     weldCorners();
@@ -62,14 +63,22 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     std::vector<float>().swap(positions);
     std::vector<float>().swap(normals);
     std::vector<float>().swap(texCoords);
+    const double regroupStarted = phaseClock();
     writeIndices(mesh);
 
+    const double copyStarted = phaseClock();
     mesh.vertexSize = floatsPerVertex * sizeof(float);
     mesh.vertexCount = static_cast<std::uint32_t>(vertices.size() / floatsPerVertex);
     mesh.vertices = new float[vertices.size()];
     std::memcpy(mesh.vertices, vertices.data(), vertices.size() * sizeof(float));
     std::vector<float>().swap(vertices);
     addSubsets(mesh);
+    if (phaseTimes) {
+        const double done = phaseClock();
+        phaseTimes->weld = regroupStarted - weldStarted;
+        phaseTimes->regroup = copyStarted - regroupStarted;
+        phaseTimes->copyOut = done - copyStarted;
+    }
 }
 
 void CObjLoader::weldCorners()
