@@ -72,6 +72,7 @@ private:
     void parseLine(const char* begin, const char* end);
     void readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
     void readFace(const char* begin, const char* end);
+    const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::int32_t resolveNumber(ElementKind kind, const char* begin, const char* end);
     bool faultSlotFree(ElementKind kind, std::size_t countSoFar) const;
