@@ -545,6 +545,9 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) c
     if (!fitsLimits(width, height))
         return false;
 
+    // DevIL reads the bit count even for compressed data, and allocates by it.
+    if (bits != 0 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
     unsigned long long blockBytes = 0;                 // per 4x4 block; 0 when uncompressed
     unsigned long long pixelBytes = 0;
     if (formatFlags & 0x4) {

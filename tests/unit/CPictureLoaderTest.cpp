@@ -484,6 +484,7 @@ const BadFile kRegressions[] = {
     {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
     {"png-bad-data-checksum-leaks.png", readFile(kRegress + "png-bad-data-checksum-leaks.png")},
     {"dds-premultiplied-mipmaps-crash.dds", readFile(kRegress + "dds-premultiplied-mipmaps-crash.dds")},
+    {"dds-bit-count-exhausts-memory.dds", readFile(kRegress + "dds-bit-count-exhausts-memory.dds")},
     {"dds-volume-depth-without-flag-exhausts-memory.dds",
      readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
 };
