@@ -4,6 +4,7 @@
 
 #include <IL/il.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -230,6 +231,18 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
         fail(kLoad, fileName);
     if (!isWhole(type, bytes, count))
         fail(kLoad, fileName);
+
+    // Only the top level of a DDS becomes the picture; DevIL is handed a header that
+    // announces no smaller levels, so that it reads nothing it would throw away.
+    std::vector<unsigned char> topLevelOnly;
+    if (type == IL_DDS) {
+        topLevelOnly.assign(bytes, bytes + count);
+        topLevelOnly[10] &= 0xFD;                      // flags: no mipmap count
+        std::fill(topLevelOnly.begin() + 28, topLevelOnly.begin() + 32, 0);
+        topLevelOnly[108] &= 0xF7;                     // caps: not complex
+        topLevelOnly[110] &= 0xBF;                     // caps: no mipmaps
+        bytes = topLevelOnly.data();
+    }
 
     CDevilImage image;
     if (!ilLoadL(type, bytes, static_cast<ILuint>(count)))

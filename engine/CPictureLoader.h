@@ -30,7 +30,7 @@ public:
     CPicture* loadFromMemory(const std::string& fileName, const unsigned char* bytes, std::size_t count);
 
     static constexpr long long defaultPixelLimit = 1LL << 26;  // 8192 x 8192
-    void setPixelLimit(long long pixels);              // width x height x depth; larger pictures are refused
+    void setPixelLimit(long long pixels);              // width x height; larger pictures are refused
 
 private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a

@@ -535,24 +535,25 @@ bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) c
     const unsigned long bits = littleEndian32(bytes + 88);
     const unsigned long caps2 = littleEndian32(bytes + 112);
 
-    // Plain 2D and volume textures in the DXT formats or uncompressed; cube maps and the
-    // rarer encodings are refused.
-    if (caps2 & 0x200)
+    // Plain 2D textures in DXT1, DXT3 or DXT5 or uncompressed: what a picture of this
+    // engine can be. Cube maps, volumes (DevIL takes the header's depth when the volume
+    // capability is set, whatever the flags say, so any depth above 1 counts) and the
+    // premultiplied and rarer encodings are refused.
+    if ((caps2 & (0x200 | 0x200000)) || littleEndian32(bytes + 24) > 1)
         return false;
-    // DevIL takes the header's depth when the volume capability is set, whatever the
-    // flags say; any depth above 1 counts here, so that no reading of the flags escapes.
-    const unsigned long depthField = littleEndian32(bytes + 24);
-    const long long depth = depthField > 1 ? static_cast<long long>(depthField) : 1;
-    if (!fitsLimits(width, height) || depth < 1 || depth > pixelLimit || width * height * depth > pixelLimit)
+    const long long depth = 1;
+    if (!fitsLimits(width, height))
         return false;
 
+    // DevIL reads the bit count even for compressed data, and allocates by it.
+    if (bits != 0 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        return false;
     unsigned long long blockBytes = 0;                 // per 4x4 block; 0 when uncompressed
     unsigned long long pixelBytes = 0;
     if (formatFlags & 0x4) {
         if (std::memcmp(fourCc, "DXT1", 4) == 0)
             blockBytes = 8;
-        else if (std::memcmp(fourCc, "DXT2", 4) == 0 || std::memcmp(fourCc, "DXT3", 4) == 0 ||
-                 std::memcmp(fourCc, "DXT4", 4) == 0 || std::memcmp(fourCc, "DXT5", 4) == 0)
+        else if (std::memcmp(fourCc, "DXT3", 4) == 0 || std::memcmp(fourCc, "DXT5", 4) == 0)
             blockBytes = 16;
         else
             return false;

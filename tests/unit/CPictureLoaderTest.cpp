@@ -218,6 +218,34 @@ TEST_F(PictureLoaderTest, SameFileTwiceAndTwoLoadersAtOnce)
     EXPECT_EQ(bytesOf(*again), kBgra);
 }
 
+// The DXT1 fixture changed at one little-endian field of its header.
+Bytes dxt1With(std::size_t at, unsigned long value, const Bytes& appended = {})
+{
+    Bytes bytes = readFile(kPictures + "dxt1.dds");
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    bytes.insert(bytes.end(), appended.begin(), appended.end());
+    return bytes;
+}
+
+TEST_F(PictureLoaderTest, DdsWithSmallerLevelsGivesItsTopLevel)
+{
+    // Three levels, 4x8, 2x4 and 1x2: two more blocks after the two of the top level.
+    Bytes dds = dxt1With(28, 3, Bytes(16, 0));
+    dds[10] |= 0x02;                                   // mipmap count present
+    dds[110] |= 0x40;                                  // mipmapped
+    dds[108] |= 0x08;                                  // complex
+    std::unique_ptr<CPicture> picture(loader.loadFromMemory("levels.dds", dds.data(), dds.size()));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size[0], 4);
+    EXPECT_EQ(picture->size[1], 8);
+    EXPECT_EQ(bytesOf(*picture), greenOverWhite());
+
+    // The same, one block short of what the levels need.
+    dds.resize(dds.size() - 8);
+    EXPECT_THROW(delete loader.loadFromMemory("levels.dds", dds.data(), dds.size()), DEBUGGING::CException);
+}
+
 // ---- Through the factory ---------------------------------------------------------------
 
 class PictureThroughFactory : public testing::Test
@@ -430,6 +458,15 @@ const BadFile kBrokenPng[] = {
 
 INSTANTIATE_TEST_SUITE_P(BrokenPng, BadPicture, testing::ValuesIn(kBrokenPng), testName);
 
+const BadFile kRefusedDds[] = {
+    {"premultiplied.dds", dxt1With(84, 0x34545844)},  // DXT4
+    {"volume.dds", dxt1With(24, 2, Bytes(16, 0))},
+    {"cube-map.dds", dxt1With(112, 0x200)},
+    {"linear-size-past-data.dds", dxt1With(20, 17)},
+};
+
+INSTANTIATE_TEST_SUITE_P(RefusedDds, BadPicture, testing::ValuesIn(kRefusedDds), testName);
+
 // Inputs that once crashed, hung or exhausted memory inside DevIL.
 const BadFile kRegressions[] = {
     {"pnm-short-samples-freed-twice.pgm", readFile(kRegress + "pnm-short-samples-freed-twice.pgm")},
@@ -446,6 +483,8 @@ const BadFile kRegressions[] = {
     {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
     {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
     {"png-bad-data-checksum-leaks.png", readFile(kRegress + "png-bad-data-checksum-leaks.png")},
+    {"dds-premultiplied-mipmaps-crash.dds", readFile(kRegress + "dds-premultiplied-mipmaps-crash.dds")},
+    {"dds-bit-count-exhausts-memory.dds", readFile(kRegress + "dds-bit-count-exhausts-memory.dds")},
     {"dds-volume-depth-without-flag-exhausts-memory.dds",
      readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
 };
