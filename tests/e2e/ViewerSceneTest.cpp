@@ -193,3 +193,40 @@ TEST(ViewerScene, BrokenModelIsReportedLikeAMissingOne)
         << viewer.readFile("global.log");
     EXPECT_TRUE(isTimedLine(log.back(), " -> -- LOGGING STOP --"));
 }
+
+TEST(ViewerScene, BundledModelShowsItsNamePlateTheRightWayAndLogsEveryPictureOnce)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    viewer.copyDataFolder(std::string(VELK_SOURCE_DIR) + "/Data");
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+
+    ASSERT_EQ(shot.width, 1024);
+    const std::array<int, 3> red = {255, 0, 0}, navy = {0, 0, 255}, yellow = {255, 255, 0};
+    // The plate's arrow points right below the letters: a mirrored picture puts its head
+    // on the left, an upside-down one puts the arrow above the letters.
+    EXPECT_EQ(dominant(shot.at(576, 523)), red);                 // arrow head, right
+    EXPECT_EQ(dominant(shot.at(452, 522)), navy);                // left of the head's rows: background
+    EXPECT_EQ(dominant(shot.at(482, 486)), yellow);              // the E's bar, above the arrow
+    EXPECT_EQ(dominant(shot.at(529, 486)), yellow);              // the L's bar
+    EXPECT_EQ(shot.at(5, 5), kWhite);
+    EXPECT_GT(shot.countDifferent(kWhite, 8), 60000);            // the model is there, lit
+
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         {" -> -- LOGGING START --",
+                          " -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+                          " -> [ INFOS ] CResourceManager - LOADING : stone.pgm",
+                          " -> [ INFOS ] CResourceManager - LOADING : tiles.jpg",
+                          " -> [ INFOS ] CResourceManager - LOADING : sign.png",
+                          " -> [ INFOS ] CResourceManager - LOADING : crate.tga",
+                          " -> [ INFOS ] CResourceManager - RELEASE : 005.obj",
+                          " -> [ INFOS ] CResourceManager - RELEASE : crate.tga",
+                          " -> [ INFOS ] CResourceManager - RELEASE : sign.png",
+                          " -> [ INFOS ] CResourceManager - RELEASE : stone.pgm",
+                          " -> [ INFOS ] CResourceManager - RELEASE : tiles.jpg",
+                          " -> -- LOGGING STOP --"}),
+              "")
+        << viewer.readFile("global.log");
+}
