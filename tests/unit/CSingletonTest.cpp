@@ -1,6 +1,7 @@
 // The singleton base: one instance, retry after a throwing constructor, exit order.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <sys/wait.h>
@@ -84,6 +85,7 @@ std::string exitOrder(void (*body)())
     int fds[2];
     if (::pipe(fds) != 0)
         return "pipe failed";
+    std::fflush(nullptr);                              // the child must not repeat buffered output
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(fds[0]);
