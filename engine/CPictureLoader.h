@@ -1,0 +1,52 @@
+#pragma once
+// The loader of picture files: DevIL reads them, the loader hands them over as 8-bit
+// BGR, BGRA or luminance pictures, top row first, and writes pictures back through DevIL.
+
+#include <cstddef>
+#include <map>
+#include <string>
+
+#include "engine/CPicture.h"
+#include "engine/VLoader.h"
+
+namespace VELK
+{
+
+class CPictureLoader : public VLoader
+{
+public:
+    CPictureLoader();                                  // the first live picture loader starts DevIL
+    ~CPictureLoader() override;                        // the last one shuts it down
+    CPictureLoader(const CPictureLoader&) = delete;
+    CPictureLoader& operator=(const CPictureLoader&) = delete;
+
+    void* loadFromFile(std::string fileName) override;                // a new CPicture
+    void saveToFile(void* data, std::string fileName) override;       // data: a CPicture, not taken over
+
+    // The parsing step: the bytes of a file of the kind that fileName's extension names
+    // (any letter case); fileName appears only in the error. Throws like loadFromFile.
+    CPicture* loadFromMemory(const std::string& fileName, const unsigned char* bytes, std::size_t count);
+
+    static constexpr long long defaultPixelLimit = 1LL << 26;  // 8192 x 8192
+    void setPixelLimit(long long pixels);              // width x height x depth; larger pictures are refused
+
+private:
+    // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a
+    // partial picture as whole are refused before DevIL sees them.
+    bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const;  // type: DevIL's
+    bool isWholePng(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeJpeg(const unsigned char* bytes, std::size_t count) const;
+    bool isWholePnm(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeBmp(const unsigned char* bytes, std::size_t count) const;
+    static bool isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
+                                    long long width, long long height, bool fourBit);
+    bool isWholeTga(const unsigned char* bytes, std::size_t count) const;
+    bool isWholeDds(const unsigned char* bytes, std::size_t count) const;
+    bool fitsLimits(long long width, long long height) const;
+
+    std::map<unsigned, int> formats;                   // bytes per pixel -> CPicture format
+    std::map<unsigned, unsigned> devilFormats;         // bytes per pixel -> DevIL format (an ILenum)
+    long long pixelLimit;
+};
+
+} // namespace VELK

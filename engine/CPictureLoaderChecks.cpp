@@ -1,0 +1,492 @@
+// The picture loader's structural checks: what DevIL must not be handed.
+//
+// DevIL reports success on a truncated PNG, BMP or TGA, the missing part made up, and
+// loops for ever on some truncated PNGs; it frees a PNM whose samples fall short twice,
+// and writes past its buffer for a PNM with 16-bit samples;
+// a header that claims a huge picture makes it allocate without bound. So nothing reaches
+// DevIL unchecked: a PNG must be whole chunks with good CRCs up to IEND, a JPEG whole
+// segments up to its end-of-image marker, a PNM, BMP, TGA or DDS every byte that its
+// header announces, and no picture may be larger than the pixel limit.
+#include "engine/CPictureLoader.h"
+
+#include <IL/il.h>
+#include <zlib.h>
+
+#include <cstdint>
+#include <cstring>
+
+namespace VELK
+{
+
+namespace
+{
+
+unsigned long bigEndian32(const unsigned char* at)
+{
+    return (static_cast<unsigned long>(at[0]) << 24) | (static_cast<unsigned long>(at[1]) << 16) |
+           (static_cast<unsigned long>(at[2]) << 8) | static_cast<unsigned long>(at[3]);
+}
+
+unsigned long littleEndian32(const unsigned char* at)
+{
+    return (static_cast<unsigned long>(at[3]) << 24) | (static_cast<unsigned long>(at[2]) << 16) |
+           (static_cast<unsigned long>(at[1]) << 8) | static_cast<unsigned long>(at[0]);
+}
+
+unsigned littleEndian16(const unsigned char* at)
+{
+    return (static_cast<unsigned>(at[1]) << 8) | at[0];
+}
+
+// What is left after at, as a count that compares with any 64-bit size.
+unsigned long long remaining(std::size_t count, std::size_t at)
+{
+    return at <= count ? static_cast<unsigned long long>(count - at) : 0;
+}
+
+unsigned bigEndian16(const unsigned char* at)
+{
+    return (static_cast<unsigned>(at[0]) << 8) | at[1];
+}
+
+bool isChunkLetter(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// DevIL's PNM reader takes only blanks and line feeds as separators (a tab or a carriage
+// return throws it out of step with the samples, and a short read then frees the picture
+// twice), and loses its way in comments that do not stand on their own. So the header is
+// held to that form: tokens separated by blanks and line feeds, comments only where a
+// token could start, each closed by a line feed.
+bool isPnmSpace(unsigned char c)
+{
+    return c == ' ' || c == '\n';
+}
+
+// Reads the next number, which must be separated from what came before and end at a
+// separator or the end of the data.
+bool readPnmNumber(const unsigned char* bytes, std::size_t count, std::size_t& at, long long& value)
+{
+    if (at >= count || !isPnmSpace(bytes[at]))
+        return false;
+    for (;;) {
+        while (at < count && isPnmSpace(bytes[at]))
+            ++at;
+        if (at >= count || bytes[at] != '#')
+            break;
+        while (at < count && bytes[at] != '\n')
+            ++at;
+    }
+    if (at >= count || bytes[at] < '0' || bytes[at] > '9')
+        return false;
+    value = 0;
+    for (int digits = 0; at < count && bytes[at] >= '0' && bytes[at] <= '9'; ++digits) {
+        if (digits == 7)
+            return false;
+        value = value * 10 + (bytes[at++] - '0');
+    }
+    return at == count || isPnmSpace(bytes[at]);
+}
+
+} // namespace
+
+bool CPictureLoader::fitsLimits(long long width, long long height) const
+{
+    // Each side is bounded first, so that the product cannot overflow.
+    return width > 0 && height > 0 && width <= pixelLimit && height <= pixelLimit && width * height <= pixelLimit;
+}
+
+bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const
+{
+    switch (type) {
+    case IL_PNG: return isWholePng(bytes, count);
+    case IL_JPG: return isWholeJpeg(bytes, count);
+    case IL_PNM: return isWholePnm(bytes, count);
+    case IL_BMP: return isWholeBmp(bytes, count);
+    case IL_TGA: return isWholeTga(bytes, count);
+    case IL_DDS: return isWholeDds(bytes, count);
+    default:     return false;
+    }
+}
+
+bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count) const
+{
+    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (count < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
+        return false;
+
+    bool header = false;
+    bool data = false;
+    std::size_t at = sizeof signature;
+    for (;;) {
+        if (count - at < 12)                           // length, type and CRC, at the least
+            return false;
+        const unsigned long length = bigEndian32(bytes + at);
+        const unsigned char* type = bytes + at + 4;
+        if (length > 0x7fffffffUL || count - at - 12 < length)
+            return false;
+        if (!isChunkLetter(type[0]) || !isChunkLetter(type[1]) || !isChunkLetter(type[2]) ||
+            !isChunkLetter(type[3]))
+            return false;
+        const uLong crc = crc32(crc32(0L, Z_NULL, 0), type, static_cast<uInt>(length + 4));
+        if (crc != bigEndian32(type + 4 + length))
+            return false;
+
+        if (!header) {
+            // IHDR comes first and says how large the picture is.
+            if (std::memcmp(type, "IHDR", 4) != 0 || length != 13)
+                return false;
+            if (!fitsLimits(bigEndian32(type + 4), bigEndian32(type + 8)))
+                return false;
+            header = true;
+        } else if (std::memcmp(type, "IDAT", 4) == 0) {
+            data = true;
+        } else if (std::memcmp(type, "IEND", 4) == 0) {
+            return data && length == 0;
+        }
+        at += 12 + length;
+    }
+}
+
+bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count) const
+{
+    if (count < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return false;
+
+    bool frame = false;
+    bool scan = false;
+    std::size_t at = 2;
+    for (;;) {
+        if (at >= count || bytes[at] != 0xFF)
+            return false;
+        while (at < count && bytes[at] == 0xFF)        // fill bytes before a marker
+            ++at;
+        if (at >= count)
+            return false;
+        const unsigned char marker = bytes[at++];
+        if (marker == 0xD9)                            // end of image
+            return frame && scan;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;                                  // markers without a segment
+        if (marker == 0xD8 || marker == 0x00)
+            return false;
+
+        if (count - at < 2)
+            return false;
+        const unsigned length = bigEndian16(bytes + at);
+        if (length < 2 || count - at < length)
+            return false;
+        const bool startOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
+                                  marker != 0xC8 && marker != 0xCC;
+        if (startOfFrame) {
+            if (length < 8 || !fitsLimits(bigEndian16(bytes + at + 5), bigEndian16(bytes + at + 3)))
+                return false;
+            frame = true;
+        }
+        at += length;
+
+        if (marker == 0xDA) {                          // start of scan: entropy-coded data follows
+            if (!frame)
+                return false;
+            scan = true;
+            // The coded data ends at the first marker that is neither a stuffed zero nor a
+            // restart marker.
+            while (at + 1 < count) {
+                if (bytes[at] != 0xFF) {
+                    ++at;
+                    continue;
+                }
+                const unsigned char next = bytes[at + 1];
+                if (next == 0x00 || (next >= 0xD0 && next <= 0xD7))
+                    at += 2;
+                else if (next == 0xFF)
+                    ++at;
+                else
+                    break;
+            }
+            if (at + 1 >= count)
+                return false;
+        }
+    }
+}
+
+bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count) const
+{
+    if (count < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6')
+        return false;
+    const int kind = bytes[1] - '0';
+    const bool bitmap = kind == 1 || kind == 4;
+    const long long channels = (kind == 3 || kind == 6) ? 3 : 1;
+
+    std::size_t at = 2;
+    long long width = 0;
+    long long height = 0;
+    long long maxValue = 1;
+    if (!readPnmNumber(bytes, count, at, width) || !readPnmNumber(bytes, count, at, height))
+        return false;
+    if (!bitmap && !readPnmNumber(bytes, count, at, maxValue))
+        return false;
+    // DevIL labels samples wider than a byte as 16-bit but keeps them in a buffer sized
+    // for bytes, and writes past it; such files are refused.
+    if (!fitsLimits(width, height) || maxValue < 1 || maxValue > 255)
+        return false;
+    const long long samples = width * height * channels;
+
+    if (kind >= 4) {
+        // One separator ends the header; the samples follow, packed.
+        if (at >= count)
+            return false;
+        ++at;
+        const long long needed = bitmap ? (width + 7) / 8 * height : samples;
+        return remaining(count, at) >= static_cast<unsigned long long>(needed);
+    }
+    // Written out in digits: every sample there, each within the maximum and closed by a
+    // separator (a file cut inside its last number would otherwise pass as whole), then
+    // nothing but separators.
+    for (long long i = 0; i < samples; ++i) {
+        long long value = 0;
+        if (!readPnmNumber(bytes, count, at, value) || value > maxValue || at == count)
+            return false;
+    }
+    while (at < count && isPnmSpace(bytes[at]))
+        ++at;
+    return at == count;
+}
+
+bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count) const
+{
+    if (count < 26 || bytes[0] != 'B' || bytes[1] != 'M')
+        return false;
+    const unsigned long pixelOffset = littleEndian32(bytes + 10);
+    const unsigned long headerSize = littleEndian32(bytes + 14);
+
+    long long width = 0;
+    long long height = 0;
+    unsigned bits = 0;
+    unsigned long compression = 0;
+    unsigned long colours = 0;
+    unsigned long long paletteBytes = 0;
+    if (headerSize == 12) {                            // the old OS/2 header: 16-bit sizes, 3-byte colours
+        width = littleEndian16(bytes + 18);
+        height = littleEndian16(bytes + 20);
+        if (littleEndian16(bytes + 22) != 1)
+            return false;
+        bits = littleEndian16(bytes + 24);
+        colours = bits <= 8 ? 1UL << bits : 0;
+        paletteBytes = 3ULL * colours;
+    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
+               headerSize == 124) {
+        if (count < 14 + 40)
+            return false;
+        width = static_cast<std::int32_t>(littleEndian32(bytes + 18));
+        height = static_cast<std::int32_t>(littleEndian32(bytes + 22));
+        compression = littleEndian32(bytes + 30);
+        // Rows stored top first; the format allows that for unpacked rows only.
+        if (height < 0 && compression != 0 && compression != 3)
+            return false;
+        if (height < 0)
+            height = -height;
+        if (littleEndian16(bytes + 26) != 1)
+            return false;
+        bits = littleEndian16(bytes + 28);
+        colours = littleEndian32(bytes + 46);
+        if (bits <= 8 && colours == 0)
+            colours = 1UL << bits;
+        if (bits <= 8 && colours > (1UL << bits))
+            return false;
+        if (bits > 8 && colours > 256)
+            return false;
+        paletteBytes = 4ULL * colours;
+        if (compression == 3 && headerSize == 40)      // the three channel masks follow the header
+            paletteBytes += 12;
+    } else {
+        return false;
+    }
+    if (!fitsLimits(width, height))
+        return false;
+
+    const bool paletted = bits == 1 || bits == 4 || bits == 8;
+    const bool direct = bits == 16 || bits == 24 || bits == 32;
+    const bool known = (compression == 0 && (paletted || direct)) || (compression == 1 && bits == 8) ||
+                       (compression == 2 && bits == 4) || (compression == 3 && (bits == 16 || bits == 32));
+    if (!known)
+        return false;
+    if (14ULL + headerSize + paletteBytes > pixelOffset || pixelOffset >= count)
+        return false;
+    if (compression == 1 || compression == 2)
+        return isWholeBmpRunLength(bytes, count, pixelOffset, width, height, compression == 2);
+
+    const unsigned long long stride = (static_cast<unsigned long long>(width) * bits + 31) / 32 * 4;
+    return remaining(count, pixelOffset) >= stride * static_cast<unsigned long long>(height);
+}
+
+// Run-length BMP data: every escape whole, nothing drawn outside the picture, and the
+// end-of-picture escape reached before the data ends.
+bool CPictureLoader::isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
+                                         long long width, long long height, bool fourBit)
+{
+    long long x = 0;
+    long long y = 0;
+    for (;;) {
+        if (remaining(count, at) < 2)
+            return false;
+        const unsigned first = bytes[at];
+        const unsigned second = bytes[at + 1];
+        at += 2;
+        if (first > 0) {                               // a run of one index (two for 4 bits)
+            x += first;
+            if (x > width || y >= height)
+                return false;
+        } else if (second == 0) {                      // end of line
+            x = 0;
+            if (++y > height)
+                return false;
+        } else if (second == 1) {                      // end of picture
+            return true;
+        } else if (second == 2) {                      // move right and up
+            if (remaining(count, at) < 2)
+                return false;
+            x += bytes[at];
+            y += bytes[at + 1];
+            at += 2;
+            if (x > width || y > height)
+                return false;
+        } else {                                       // indices written out, padded to two bytes
+            const std::size_t stored = fourBit ? (second + 1) / 2 : second;
+            const std::size_t padded = stored + (stored & 1);
+            if (remaining(count, at) < padded)
+                return false;
+            at += padded;
+            x += second;
+            if (x > width || y >= height)
+                return false;
+        }
+    }
+}
+
+bool CPictureLoader::isWholeTga(const unsigned char* bytes, std::size_t count) const
+{
+    if (count < 18)
+        return false;
+    const unsigned idLength = bytes[0];
+    const unsigned mapType = bytes[1];
+    const unsigned imageType = bytes[2];
+    const unsigned mapFirst = littleEndian16(bytes + 3);
+    const unsigned mapLength = littleEndian16(bytes + 5);
+    const unsigned mapBits = bytes[7];
+    const long long width = littleEndian16(bytes + 12);
+    const long long height = littleEndian16(bytes + 14);
+    const unsigned bits = bytes[16];
+    if (!fitsLimits(width, height) || mapType > 1)
+        return false;
+
+    const unsigned kind = imageType & 7;               // 1 palette, 2 colour, 3 grey; +8 run-length
+    const bool runLength = (imageType & 8) != 0;
+    if (kind < 1 || kind > 3 || (imageType & ~0xFu) != 0 || (imageType & 4) != 0)
+        return false;
+    if (kind == 1 && (mapType != 1 || bits != 8 || mapFirst + mapLength > 256 || mapLength == 0))
+        return false;
+    if (kind == 2 && bits != 15 && bits != 16 && bits != 24 && bits != 32)
+        return false;
+    if (kind == 3 && bits != 8 && bits != 16)
+        return false;
+    unsigned long long mapBytes = 0;
+    if (mapType == 1) {
+        if (mapBits != 15 && mapBits != 16 && mapBits != 24 && mapBits != 32)
+            return false;
+        mapBytes = static_cast<unsigned long long>(mapLength) * ((mapBits + 7) / 8);
+    }
+
+    const unsigned long long pixelBytes = (bits + 7) / 8;
+    const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
+    std::size_t at = 18 + idLength;
+    if (remaining(count, at) < mapBytes)
+        return false;
+    at += static_cast<std::size_t>(mapBytes);
+    if (!runLength)
+        return remaining(count, at) >= pixels * pixelBytes;
+
+    // Every packet whole, and together exactly the picture: a packet that runs past the
+    // last pixel would be written past the end of the picture.
+    unsigned long long done = 0;
+    while (done < pixels) {
+        if (at >= count)
+            return false;
+        const unsigned char packet = bytes[at++];
+        const unsigned long long length = (packet & 0x7F) + 1ULL;
+        const unsigned long long stored = (packet & 0x80) ? pixelBytes : length * pixelBytes;
+        if (remaining(count, at) < stored || pixels - done < length)
+            return false;
+        at += static_cast<std::size_t>(stored);
+        done += length;
+    }
+    return true;
+}
+
+bool CPictureLoader::isWholeDds(const unsigned char* bytes, std::size_t count) const
+{
+    if (count < 128 || std::memcmp(bytes, "DDS ", 4) != 0 || littleEndian32(bytes + 4) != 124 ||
+        littleEndian32(bytes + 76) != 32)
+        return false;
+    const long long height = littleEndian32(bytes + 12);
+    const long long width = littleEndian32(bytes + 16);
+    const unsigned long mipLevels = littleEndian32(bytes + 28);
+    const unsigned long formatFlags = littleEndian32(bytes + 80);
+    const unsigned char* fourCc = bytes + 84;
+    const unsigned long bits = littleEndian32(bytes + 88);
+    const unsigned long caps2 = littleEndian32(bytes + 112);
+
+    // Plain 2D and volume textures in the DXT formats or uncompressed; cube maps and the
+    // rarer encodings are refused.
+    if (caps2 & 0x200)
+        return false;
+    // DevIL takes the header's depth when the volume capability is set, whatever the
+    // flags say; any depth above 1 counts here, so that no reading of the flags escapes.
+    const unsigned long depthField = littleEndian32(bytes + 24);
+    const long long depth = depthField > 1 ? static_cast<long long>(depthField) : 1;
+    if (!fitsLimits(width, height) || depth < 1 || depth > pixelLimit || width * height * depth > pixelLimit)
+        return false;
+
+    unsigned long long blockBytes = 0;                 // per 4x4 block; 0 when uncompressed
+    unsigned long long pixelBytes = 0;
+    if (formatFlags & 0x4) {
+        if (std::memcmp(fourCc, "DXT1", 4) == 0)
+            blockBytes = 8;
+        else if (std::memcmp(fourCc, "DXT2", 4) == 0 || std::memcmp(fourCc, "DXT3", 4) == 0 ||
+                 std::memcmp(fourCc, "DXT4", 4) == 0 || std::memcmp(fourCc, "DXT5", 4) == 0)
+            blockBytes = 16;
+        else
+            return false;
+    } else if (formatFlags & (0x40 | 0x20000)) {       // RGB or luminance
+        if (bits != 8 && bits != 16 && bits != 24 && bits != 32)
+            return false;
+        pixelBytes = bits / 8;
+    } else {
+        return false;
+    }
+
+    // Every level that the header announces must be there.
+    const unsigned long levels = mipLevels == 0 ? 1 : mipLevels;
+    if (levels > 32)
+        return false;
+    unsigned long long needed = 0;
+    long long w = width;
+    long long h = height;
+    long long d = depth;
+    for (unsigned long level = 0; level < levels; ++level) {
+        if (blockBytes)
+            needed += static_cast<unsigned long long>((w + 3) / 4) * ((h + 3) / 4) * blockBytes * d;
+        else
+            needed += static_cast<unsigned long long>(w) * h * d * pixelBytes;
+        w = w > 1 ? w / 2 : 1;
+        h = h > 1 ? h / 2 : 1;
+        d = d > 1 ? d / 2 : 1;
+    }
+    // DevIL allocates what the header gives as the pitch or linear size; it may not claim
+    // more than the file holds.
+    const unsigned long long pitchOrSize = littleEndian32(bytes + 20);
+    return remaining(count, 128) >= needed && remaining(count, 128) >= pitchOrSize;
+}
+
+} // namespace VELK

@@ -1,0 +1,580 @@
+// The picture loader over the real DevIL: every extension it declares, the layout chosen
+// from what a file holds, top row first, save and load as each other's inverse, and bad
+// files refused with the loadFromFile exception.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "debugging/CException.h"
+#include "engine/CFactoryLoader.h"
+#include "engine/CPictureLoader.h"
+#include "tests/unit/GlobalLogLines.h"
+
+namespace
+{
+
+using Bytes = std::vector<unsigned char>;
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+const std::string kPictures = VELK_TEST_DATA "/pictures/";
+const std::string kRegress = VELK_TEST_DATA "/regress/";
+
+Bytes readFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+Bytes bytesOf(const CPicture& picture)
+{
+    return picture.pixels ? Bytes(picture.pixels, picture.pixels + picture.byteCount()) : Bytes{};
+}
+
+std::string loadFailure(const std::string& path)
+{
+    return "VELK::CPictureLoader::loadFromFile " + path + " [FAILED]";
+}
+
+std::string saveFailure(const std::string& path)
+{
+    return "VELK::CPictureLoader::saveToFile " + path + " [FAILED]";
+}
+
+// The 3x2 picture of the fixtures, top row red, green, blue; bottom row white, black and
+// (64, 128, 192); in the loader's byte order.
+const Bytes kBgr = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 0, 0, 0, 192, 128, 64};
+const Bytes kBgra = {0, 0, 255, 255, 0, 255, 0, 128, 255, 0, 0, 0,
+                     255, 255, 255, 64, 0, 0, 0, 32, 192, 128, 64, 16};
+const Bytes kGrey = {0, 50, 100, 150, 200, 250};
+const Bytes kGreyAlpha = {0, 0, 0, 255, 50, 50, 50, 200, 100, 100, 100, 100,
+                          150, 150, 150, 50, 200, 200, 200, 25, 250, 250, 250, 0};
+// The palette's alpha goes with the colour: red 255, green 128, blue 255, white 64,
+// black 0, the last colour 16.
+const Bytes kPaletteAlpha = {0, 0, 255, 255, 0, 255, 0, 128, 255, 0, 0, 255,
+                             255, 255, 255, 64, 0, 0, 0, 0, 192, 128, 64, 16};
+const Bytes kRunLength = {0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255, 255, 255, 255};
+
+Bytes greenOverWhite()
+{
+    Bytes bytes;
+    for (int i = 0; i < 16; ++i)
+        bytes.insert(bytes.end(), {0, 255, 0, 255});
+    for (int i = 0; i < 16; ++i)
+        bytes.insert(bytes.end(), {255, 255, 255, 255});
+    return bytes;
+}
+
+class PictureLoaderTest : public testing::Test
+{
+protected:
+    CPicture* load(const std::string& path)
+    {
+        return static_cast<CPicture*>(loader.loadFromFile(path));
+    }
+
+    VELK::CPictureLoader loader;
+};
+
+// ---- What each fixture yields --------------------------------------------------------
+
+struct Fixture
+{
+    const char* file;
+    int width;
+    int height;
+    int format;
+    Bytes bytes;
+};
+
+const Fixture kFixtures[] = {
+    {"rgb.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"top-down.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"palette.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rle8.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rgba.dds", 3, 2, CPicture::FORMAT_BGRA, kBgra},
+    {"dxt1.dds", 4, 8, CPicture::FORMAT_BGRA, greenOverWhite()},
+    {"rgb.png", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rgba.png", 3, 2, CPicture::FORMAT_BGRA, kBgra},
+    {"grey.png", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"grey-alpha.png", 3, 2, CPicture::FORMAT_BGRA, kGreyAlpha},
+    {"palette.png", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"palette-alpha.png", 3, 2, CPicture::FORMAT_BGRA, kPaletteAlpha},
+    {"rgb16.png", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rgba16.png", 3, 2, CPicture::FORMAT_BGRA, kBgra},
+    {"grey16.png", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"rgb.ppm", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"ascii.ppm", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"grey.pgm", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"rgb.tga", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rgba-top-left.tga", 3, 2, CPicture::FORMAT_BGRA, kBgra},
+    {"rle.tga", 3, 2, CPicture::FORMAT_BGR, kRunLength},
+    {"grey.tga", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
+};
+
+void PrintTo(const Fixture& fixture, std::ostream* out)
+{
+    *out << fixture.file;
+}
+
+class PictureFile : public PictureLoaderTest, public testing::WithParamInterface<Fixture> {};
+
+TEST_P(PictureFile, YieldsItsLayoutAndExactBytesTopRowFirst)
+{
+    const Fixture& fixture = GetParam();
+    std::unique_ptr<CPicture> picture(load(kPictures + fixture.file));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size[0], fixture.width);
+    EXPECT_EQ(picture->size[1], fixture.height);
+    EXPECT_EQ(picture->format, fixture.format);
+    EXPECT_EQ(bytesOf(*picture), fixture.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, PictureFile, testing::ValuesIn(kFixtures), [](const auto& info) {
+    std::string name = info.param.file;
+    for (char& c : name)
+        if (c == '.' || c == '-')
+            c = '_';
+    return name;
+});
+
+// JPEG is lossy: a flat red (black) block over a flat blue (white) block, 8x16, comes
+// back within a few levels of its colours.
+struct Jpeg
+{
+    const char* file;
+    int format;
+    Bytes top;                                         // first pixel, loader byte order
+    Bytes bottom;                                      // last pixel
+};
+const Jpeg kJpegs[] = {
+    {"rgb.jpg", CPicture::FORMAT_BGR, {0, 0, 255}, {255, 0, 0}},
+    {"progressive.jpe", CPicture::FORMAT_BGR, {0, 0, 255}, {255, 0, 0}},
+    {"grey.jpeg", CPicture::FORMAT_LUMINANCE, {0}, {255}},
+};
+
+void PrintTo(const Jpeg& jpeg, std::ostream* out)
+{
+    *out << jpeg.file;
+}
+
+class JpegFile : public PictureLoaderTest, public testing::WithParamInterface<Jpeg> {};
+
+TEST_P(JpegFile, YieldsItsLayoutWithinAFewLevels)
+{
+    const Jpeg& jpeg = GetParam();
+    std::unique_ptr<CPicture> picture(load(kPictures + jpeg.file));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->size[0], 8);
+    EXPECT_EQ(picture->size[1], 16);
+    ASSERT_EQ(picture->format, jpeg.format);
+    const std::size_t pixel = jpeg.top.size();
+    for (std::size_t i = 0; i < pixel; ++i) {
+        EXPECT_NEAR(picture->pixels[i], jpeg.top[i], 3) << "top, byte " << i;
+        EXPECT_NEAR(picture->pixels[picture->byteCount() - pixel + i], jpeg.bottom[i], 3) << "bottom, byte " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, JpegFile, testing::ValuesIn(kJpegs), [](const auto& info) {
+    std::string name = info.param.file;
+    return name.substr(name.find('.') + 1);
+});
+
+TEST_F(PictureLoaderTest, ExtensionIsReadInAnyLetterCase)
+{
+    const Bytes bytes = readFile(kPictures + "rgb.png");
+    std::unique_ptr<CPicture> picture(loader.loadFromMemory("Data/RGB.PNG", bytes.data(), bytes.size()));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(bytesOf(*picture), kBgr);
+}
+
+TEST_F(PictureLoaderTest, SameFileTwiceAndTwoLoadersAtOnce)
+{
+    std::unique_ptr<CPicture> first(load(kPictures + "rgba.png"));
+    {
+        VELK::CPictureLoader second;
+        std::unique_ptr<CPicture> other(static_cast<CPicture*>(second.loadFromFile(kPictures + "grey.pgm")));
+        EXPECT_EQ(bytesOf(*other), kGrey);
+    }
+    // The second loader's end leaves DevIL running for this one.
+    std::unique_ptr<CPicture> again(load(kPictures + "rgba.png"));
+    EXPECT_EQ(bytesOf(*first), kBgra);
+    EXPECT_EQ(bytesOf(*again), kBgra);
+}
+
+// ---- Through the factory ---------------------------------------------------------------
+
+class PictureThroughFactory : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        factory.unregisterAll();
+        factory.registerLoader(new VELK::CPictureLoader);
+        fs::create_directories("Data");
+        fs::copy_file(kPictures + "rgb.png", "Data/wood.png", fs::copy_options::overwrite_existing);
+        fs::remove("Data/missing.png");
+        log.mark();
+    }
+    void TearDown() override { factory.unregisterAll(); }
+
+    VELK::CFactoryLoader& factory = VELK::CFactoryLoader::getInstance();
+    GlobalLogLines log;
+};
+
+TEST_F(PictureThroughFactory, MissingPictureGivesOneErrorLineAndNull)
+{
+    EXPECT_EQ(factory.loadFromFile("Data/missing.png"), nullptr);
+    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] " + loadFailure("Data/missing.png")});
+}
+
+TEST_F(PictureThroughFactory, UpperCaseExtensionIsNotFound)
+{
+    EXPECT_EQ(factory.loadFromFile("Data/wood.PNG"), nullptr);
+    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : PNG [NOT FOUND]"});
+}
+
+TEST_F(PictureThroughFactory, PictureComesBackAsACPicture)
+{
+    std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factory.loadFromFile("Data/wood.png")));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->format, CPicture::FORMAT_BGR);
+    EXPECT_EQ(bytesOf(*picture), kBgr);
+    EXPECT_EQ(log.sinceMark(), Lines{});
+}
+
+// ---- Bad files -------------------------------------------------------------------------
+
+TEST_F(PictureLoaderTest, MissingFileNamesThePathAsPassed)
+{
+    try {
+        load("Data/missing.png");
+        FAIL() << "no exception";
+    } catch (const DEBUGGING::CException& failure) {
+        EXPECT_STREQ(failure.what(), loadFailure("Data/missing.png").c_str());
+    }
+}
+
+struct BadFile
+{
+    std::string name;                                  // also the file's name; its extension picks the reader
+    Bytes bytes;
+};
+
+void PrintTo(const BadFile& bad, std::ostream* out)
+{
+    *out << bad.name;
+}
+
+class BadPicture : public PictureLoaderTest, public testing::WithParamInterface<BadFile> {};
+
+TEST_P(BadPicture, IsRefusedWithTheLoadException)
+{
+    const BadFile& bad = GetParam();
+    writeFile(bad.name, bad.bytes);
+    try {
+        delete load(bad.name);
+        FAIL() << "loaded";
+    } catch (const DEBUGGING::CException& failure) {
+        EXPECT_STREQ(failure.what(), loadFailure(bad.name).c_str());
+    }
+}
+
+std::string testName(const testing::TestParamInfo<BadFile>& info)
+{
+    std::string name = info.param.name;
+    for (char& c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return name;
+}
+
+// Each lossless fixture cut short: after its first bytes, in the middle, one byte short.
+std::vector<BadFile> truncatedFiles()
+{
+    std::vector<BadFile> files;
+    const char* const names[] = {"rgb.bmp", "palette.bmp", "rle8.bmp", "top-down.bmp", "rgba.dds", "dxt1.dds",
+                                 "rgb.jpg", "grey.jpeg", "progressive.jpe", "rgb.png", "palette.png",
+                                 "rgb16.png", "rgb.ppm", "ascii.ppm", "grey.pgm", "rgb.tga", "rle.tga",
+                                 "rgba-top-left.tga"};
+    for (const char* name : names) {
+        const Bytes whole = readFile(kPictures + name);
+        for (std::size_t length : {std::size_t(0), std::size_t(12), whole.size() / 2, whole.size() - 1}) {
+            const std::string file = "cut" + std::to_string(length) + "-" + name;
+            files.push_back({file, Bytes(whole.begin(), whole.begin() + static_cast<long>(length))});
+        }
+    }
+    return files;
+}
+
+INSTANTIATE_TEST_SUITE_P(Truncated, BadPicture, testing::ValuesIn(truncatedFiles()), testName);
+
+Bytes text(const std::string& value)
+{
+    return Bytes(value.begin(), value.end());
+}
+
+Bytes garbage(std::size_t count, unsigned seed)
+{
+    Bytes bytes(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        bytes[i] = static_cast<unsigned char>(seed >> 16);
+    }
+    return bytes;
+}
+
+const BadFile kGarbage[] = {
+    {"text.bmp", text("not a picture at all\n")},
+    {"text.dds", text("not a picture at all\n")},
+    {"text.jpg", text("not a picture at all\n")},
+    {"text.png", text("not a picture at all\n")},
+    {"text.ppm", text("not a picture at all\n")},
+    {"text.tga", text("not a picture at all\n")},
+    {"noise.bmp", garbage(300, 1)},
+    {"noise.dds", garbage(300, 2)},
+    {"noise.jpe", garbage(300, 3)},
+    {"noise.jpeg", garbage(300, 4)},
+    {"noise.png", garbage(300, 5)},
+    {"noise.pgm", garbage(300, 6)},
+    {"noise.tga", garbage(300, 7)},
+    {"png-named.bmp", readFile(kPictures + "rgb.png")},
+    {"bmp-named.png", readFile(kPictures + "rgb.bmp")},
+    {"tga-named.ppm", readFile(kPictures + "rgb.tga")},
+    {"unknown-extension.gif", readFile(kPictures + "rgb.png")},
+    {"no-extension", readFile(kPictures + "rgb.png")},
+};
+
+INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testName);
+
+// A PNG changed in one place: each change keeps every other chunk whole.
+Bytes pngWith(std::size_t at, std::vector<unsigned char> replacement, std::size_t removed = 0)
+{
+    Bytes bytes = readFile(kPictures + "rgb.png");
+    bytes.erase(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + removed));
+    bytes.insert(bytes.begin() + static_cast<long>(at), replacement.begin(), replacement.end());
+    return bytes;
+}
+
+Bytes pngWithoutEnd()
+{
+    Bytes bytes = readFile(kPictures + "rgb.png");
+    bytes.resize(bytes.size() - 12);
+    return bytes;
+}
+
+const BadFile kBrokenPng[] = {
+    {"bad-signature.png", pngWith(1, {'Q'}, 1)},
+    {"bad-header-crc.png", pngWith(29, {0}, 1)},
+    {"chunk-past-end.png", pngWith(33, {0x7f, 0xff, 0xff, 0x00}, 4)},
+    {"no-end-chunk.png", pngWithoutEnd()},
+    {"no-header-chunk.png", pngWith(8, {}, 25)},
+};
+
+INSTANTIATE_TEST_SUITE_P(BrokenPng, BadPicture, testing::ValuesIn(kBrokenPng), testName);
+
+// Inputs that once crashed, hung or exhausted memory inside DevIL.
+const BadFile kRegressions[] = {
+    {"pnm-short-samples-freed-twice.pgm", readFile(kRegress + "pnm-short-samples-freed-twice.pgm")},
+    {"pnm-without-header-hangs.pgm", readFile(kRegress + "pnm-without-header-hangs.pgm")},
+    {"bmp-huge-colour-count.bmp", readFile(kRegress + "bmp-huge-colour-count.bmp")},
+    {"tga-palette-past-end-hangs.tga", readFile(kRegress + "tga-palette-past-end-hangs.tga")},
+    {"pnm-number-joined-to-magic-crashes.pgm", readFile(kRegress + "pnm-number-joined-to-magic-crashes.pgm")},
+    {"pnm-form-feed-exhausts-memory.pgm", readFile(kRegress + "pnm-form-feed-exhausts-memory.pgm")},
+    {"pnm-stray-bytes-in-header-hangs.pgm", readFile(kRegress + "pnm-stray-bytes-in-header-hangs.pgm")},
+    {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm")},
+    {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
+    {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
+    {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
+    {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
+    {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
+    {"dds-volume-depth-without-flag-exhausts-memory.dds",
+     readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
+};
+
+INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
+
+// 3 x 16.6 million pixels of run-length BMP, most of them left out: within the default
+// limit, but seconds of work for DevIL under the sanitizers.
+const std::string kLargeRegression = "bmp-run-length-sixteen-million-rows.bmp";
+
+TEST_F(PictureLoaderTest, PixelLimitRefusesLargerPictures)
+{
+    const Bytes small = readFile(kPictures + "rgb.png");
+    loader.setPixelLimit(5);
+    EXPECT_THROW(delete loader.loadFromMemory("small.png", small.data(), small.size()), DEBUGGING::CException);
+    loader.setPixelLimit(6);
+    std::unique_ptr<CPicture> picture(loader.loadFromMemory("small.png", small.data(), small.size()));
+    EXPECT_EQ(bytesOf(*picture), kBgr);
+
+    loader.setPixelLimit(1 << 20);
+    const Bytes large = readFile(kRegress + kLargeRegression);
+    ASSERT_FALSE(large.empty());
+    try {
+        delete loader.loadFromMemory(kLargeRegression, large.data(), large.size());
+        FAIL() << "loaded";
+    } catch (const DEBUGGING::CException& failure) {
+        EXPECT_STREQ(failure.what(), loadFailure(kLargeRegression).c_str());
+    }
+}
+
+TEST(PictureRegressions, EveryFileIsReplayed)
+{
+    std::vector<std::string> replayed = {kLargeRegression};
+    for (const BadFile& bad : kRegressions) {
+        EXPECT_FALSE(bad.bytes.empty()) << bad.name;
+        replayed.push_back(bad.name);
+    }
+    for (const auto& entry : fs::directory_iterator(kRegress))
+        EXPECT_NE(std::find(replayed.begin(), replayed.end(), entry.path().filename().string()), replayed.end())
+            << entry.path().filename().string() << " is not replayed";
+}
+
+// ---- Saving ----------------------------------------------------------------------------
+
+CPicture makePicture(int format, const Bytes& bytes)
+{
+    return CPicture(CMyVector<int, 2>(3, 2), format, bytes.data());
+}
+
+struct RoundTrip
+{
+    const char* name;
+    const char* extension;
+    int format;
+    Bytes bytes;
+    int formatBack;                                    // what the file gives back
+    Bytes bytesBack;
+};
+
+// BMP carries neither grey nor alpha as DevIL reads it: grey comes back as equal colour
+// channels and BGRA as its colour.
+const RoundTrip kRoundTrips[] = {
+    {"pngBgr", "png", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
+    {"pngBgra", "png", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGRA, kBgra},
+    {"pngLuminance", "png", CPicture::FORMAT_LUMINANCE, kGrey, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"tgaBgr", "tga", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
+    {"tgaBgra", "tga", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGRA, kBgra},
+    {"tgaLuminance", "tga", CPicture::FORMAT_LUMINANCE, kGrey, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"bmpBgr", "bmp", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
+    {"bmpBgra", "bmp", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGR, kBgr},
+    {"bmpLuminance", "bmp", CPicture::FORMAT_LUMINANCE, kGrey, CPicture::FORMAT_BGR,
+     {0, 0, 0, 50, 50, 50, 100, 100, 100, 150, 150, 150, 200, 200, 200, 250, 250, 250}},
+    {"ppmBgr", "ppm", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
+};
+
+void PrintTo(const RoundTrip& trip, std::ostream* out)
+{
+    *out << trip.name;
+}
+
+class SavedPicture : public PictureLoaderTest, public testing::WithParamInterface<RoundTrip> {};
+
+TEST_P(SavedPicture, LoadsBackTheSameRowsInTheSameOrder)
+{
+    const RoundTrip& trip = GetParam();
+    CPicture picture = makePicture(trip.format, trip.bytes);
+    const std::string path = std::string("saved-") + trip.name + "." + trip.extension;
+    loader.saveToFile(&picture, path);
+
+    EXPECT_EQ(bytesOf(picture), trip.bytes) << "the caller's picture is left as it was";
+    std::unique_ptr<CPicture> back(load(path));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->size[0], 3);
+    EXPECT_EQ(back->size[1], 2);
+    EXPECT_EQ(back->format, trip.formatBack);
+    EXPECT_EQ(bytesOf(*back), trip.bytesBack);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, SavedPicture, testing::ValuesIn(kRoundTrips),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PictureLoaderTest, SavedFileIsNotUpsideDown)
+{
+    // A binary PPM stores its top row first; read it without DevIL.
+    CPicture picture = makePicture(CPicture::FORMAT_BGR, kBgr);
+    loader.saveToFile(&picture, "saved-raw.ppm");
+    const Bytes file = readFile("saved-raw.ppm");
+    const Bytes header = text("P6\n3 2\n255\n");
+    ASSERT_GE(file.size(), header.size() + 18);
+    EXPECT_EQ(Bytes(file.begin(), file.begin() + static_cast<long>(header.size())), header);
+    EXPECT_EQ(Bytes(file.end() - 18, file.end()),
+              (Bytes{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255, 0, 0, 0, 64, 128, 192}));
+}
+
+TEST_F(PictureLoaderTest, SavingReplacesAnExistingFile)
+{
+    writeFile("replaced.png", text("old contents"));
+    CPicture picture = makePicture(CPicture::FORMAT_LUMINANCE, kGrey);
+    loader.saveToFile(&picture, "replaced.png");
+    std::unique_ptr<CPicture> back(load("replaced.png"));
+    EXPECT_EQ(bytesOf(*back), kGrey);
+}
+
+struct BadSave
+{
+    const char* name;
+    int format;
+    int width;
+    const char* path;
+};
+
+const BadSave kBadSaves[] = {
+    {"unknownFormat", 7, 3, "bad-format.png"},
+    {"negativeFormat", -1, 3, "bad-negative.png"},
+    {"zeroWidth", CPicture::FORMAT_BGR, 0, "bad-empty.png"},
+    {"unknownExtension", CPicture::FORMAT_BGR, 3, "bad-extension.xyz"},
+    {"missingFolder", CPicture::FORMAT_BGR, 3, "no-such-folder/bad.png"},
+};
+
+void PrintTo(const BadSave& bad, std::ostream* out)
+{
+    *out << bad.name;
+}
+
+class RefusedSave : public PictureLoaderTest, public testing::WithParamInterface<BadSave> {};
+
+TEST_P(RefusedSave, ThrowsTheSaveExceptionAndWritesNoFile)
+{
+    const BadSave& bad = GetParam();
+    CPicture picture(CMyVector<int, 2>(bad.width, 2), bad.format, kBgra.data());
+    fs::remove(bad.path);
+    try {
+        loader.saveToFile(&picture, bad.path);
+        FAIL() << "saved";
+    } catch (const DEBUGGING::CException& failure) {
+        EXPECT_STREQ(failure.what(), saveFailure(bad.path).c_str());
+    }
+    EXPECT_FALSE(fs::exists(bad.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, RefusedSave, testing::ValuesIn(kBadSaves),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(PictureLoaderTest, SavingNullThrowsAndWritesNoFile)
+{
+    fs::remove("null.png");
+    try {
+        loader.saveToFile(nullptr, "null.png");
+        FAIL() << "saved";
+    } catch (const DEBUGGING::CException& failure) {
+        EXPECT_STREQ(failure.what(), saveFailure("null.png").c_str());
+    }
+    EXPECT_FALSE(fs::exists("null.png"));
+}
+
+} // namespace
