@@ -1,0 +1,417 @@
+// The OBJ reader: the file streamed through a window, the line loop, one handler per keyword.
+#include "engine/CObjLoader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+
+#include "debugging/CException.h"
+#include "debugging/CLogManager.h"
+#include "engine/CObjText.h"
+#include "engine/CTextNumber.h"
+
+namespace VELK
+{
+
+namespace
+{
+
+// Large enough that reads cost nothing, small enough to stay in the processor's cache
+// while its lines are parsed. A longer line makes the window grow.
+const std::size_t kWindowSize = 256 * 1024;
+
+// Corner positions in the index array are signed 32-bit numbers.
+const std::uint64_t kMaxCorners = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+
+const char* const kKindNames[] = {"position", "texture-coordinate", "normal"};
+
+std::string failureMessage(const std::string& fileName)
+{
+    return "VELK::CObjLoader::loadFromFile " + fileName + " [FAILED]";
+}
+
+} // namespace
+
+CObjLoader::CObjLoader() : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0) {}
+
+CObjLoader::~CObjLoader() = default;
+
+void CObjLoader::saveToFile(void*, std::string) {}
+
+void CObjLoader::clearWorkingData()
+{
+    // Swapped out rather than cleared, so that a large model's memory goes back at once.
+    std::vector<float>().swap(vertices);
+    std::vector<CObjMaterial>().swap(materials);
+    std::vector<CMaterialRun>().swap(runs);
+    std::vector<float>().swap(positions);
+    std::vector<float>().swap(normals);
+    std::vector<float>().swap(texCoords);
+    std::vector<std::int32_t>().swap(positionIndices);
+    std::vector<std::int32_t>().swap(normalIndices);
+    std::vector<std::int32_t>().swap(texCoordIndices);
+    std::vector<std::uint32_t>().swap(faceSizes);
+    std::vector<CLibraryName>().swap(libraries);
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+        pendingFaults[kind] = CFault();
+        std::vector<CForwardUse>().swap(forwardUses[kind]);
+    }
+    firstFault = CFault();
+    lineNumber = 0;
+    emittedCorners = 0;
+}
+
+void CObjLoader::beginLoad(const std::string& name)
+{
+    clearWorkingData();
+    fileName = name;
+    const std::size_t slash = name.rfind('/');
+    folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
+}
+
+bool CObjLoader::readWholeFile(const std::string& path, std::string& text)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return false;
+    text.clear();
+    char block[64 * 1024];
+    std::size_t got = 0;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+        text.append(block, got);
+    const bool failed = std::ferror(file) != 0;      // a folder opens, but cannot be read
+    std::fclose(file);
+    return !failed;
+}
+
+void* CObjLoader::loadFromFile(std::string name)
+{
+    beginLoad(name);
+    std::FILE* file = std::fopen(name.c_str(), "rb");
+    if (!file)
+        throw DEBUGGING::CException(failureMessage(name));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+
+    std::vector<char> window(kWindowSize);
+    std::size_t kept = 0;
+    bool firstBlock = true;
+    try {
+        for (;;) {
+            const std::size_t got = std::fread(window.data() + kept, 1, window.size() - kept, file);
+            if (std::ferror(file))
+                throw DEBUGGING::CException(failureMessage(name));
+            const bool atEnd = got == 0;
+            const char* end = window.data() + kept + got;
+            const char* begin = window.data();
+            if (firstBlock) {
+                begin = skipByteOrderMark(begin, end);
+                firstBlock = false;
+            }
+            const char* rest = parseLines(begin, end, atEnd);
+            kept = static_cast<std::size_t>(end - rest);
+            std::memmove(window.data(), rest, kept);
+            if (atEnd)
+                break;
+            if (kept == window.size())
+                window.resize(window.size() * 2);
+        }
+    } catch (...) {
+        clearWorkingData();
+        throw;
+    }
+    closer.reset();
+    std::vector<char>().swap(window);
+    return finishLoad(&CObjLoader::readWholeFile);
+}
+
+CMeshData* CObjLoader::loadFromText(const std::string& name, const std::string& objText, const FileReader& readFile)
+{
+    beginLoad(name);
+    const char* end = objText.data() + objText.size();
+    parseLines(skipByteOrderMark(objText.data(), end), end, true);
+    return finishLoad(readFile);
+}
+
+const char* CObjLoader::skipByteOrderMark(const char* begin, const char* end) const
+{
+    if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
+        return begin + 3;
+    return begin;
+}
+
+const char* CObjLoader::parseLines(const char* begin, const char* end, bool atEnd)
+{
+    const char* line = begin;
+    while (line != end) {
+        const char* newline = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+        if (!newline) {
+            if (!atEnd)
+                return line;
+            ++lineNumber;
+            parseLine(line, end);
+            return end;
+        }
+        ++lineNumber;
+        parseLine(line, newline);
+        line = newline + 1;
+    }
+    return end;
+}
+
+void CObjLoader::parseLine(const char* begin, const char* end)
+{
+    const char* p = begin;
+    const char* keywordEnd = nullptr;
+    if (!CObjText::nextWord(p, end, keywordEnd))
+        return;
+    const std::size_t length = static_cast<std::size_t>(keywordEnd - p);
+    const char first = *p;
+    if (length == 1 && first == 'v')
+        readVector(positions, keywordEnd, end, 3, false);
+    else if (length == 1 && first == 'f')
+        readFace(keywordEnd, end);
+    else if (length == 2 && first == 'v' && p[1] == 'n')
+        readVector(normals, keywordEnd, end, 3, false);
+    else if (length == 2 && first == 'v' && p[1] == 't')
+        readVector(texCoords, keywordEnd, end, 2, true);
+    else if (length == 6 && std::memcmp(p, "usemtl", 6) == 0)
+        readUseMaterial(keywordEnd, end);
+    else if (length == 6 && std::memcmp(p, "mtllib", 6) == 0)
+        readMaterialLibrary(keywordEnd, end);
+}
+
+void CObjLoader::readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count,
+                            bool flipSecond)
+{
+    // Missing numbers count as 0 so that the element still takes its place in the list.
+    float values[3] = {0.0f, 0.0f, 0.0f};
+    const char* p = begin;
+    const char* wordEnd = nullptr;
+    for (unsigned i = 0; i < count && CObjText::nextWord(p, end, wordEnd); ++i) {
+        values[i] = CTextNumber::toFloat(p, wordEnd);
+        p = wordEnd;
+    }
+    // The file's v runs upwards, a picture's rows downwards; only v is turned.
+    if (flipSecond)
+        values[1] = -values[1];
+    if (list.size() / count >= kMaxCorners)
+        noteFault(POSITION, 1, "too many elements");
+    list.insert(list.end(), values, values + count);
+}
+
+void CObjLoader::readFace(const char* begin, const char* end)
+{
+    const std::size_t firstCorner = positionIndices.size();
+    std::uint64_t corners = 0;
+    const char* p = begin;
+    const char* wordEnd = nullptr;
+    while (CObjText::nextWord(p, end, wordEnd)) {
+        readCorner(p, wordEnd);
+        p = wordEnd;
+        ++corners;
+    }
+    // A face of fewer than three corners draws nothing; a rejected file needs no corners.
+    if (corners < 3 || firstFault.line != 0) {
+        positionIndices.resize(firstCorner);
+        texCoordIndices.resize(firstCorner);
+        normalIndices.resize(firstCorner);
+        return;
+    }
+    if (emittedCorners + 3 * (corners - 2) > kMaxCorners) {
+        noteFault(POSITION, 1, "too many triangles");
+        return;
+    }
+    emittedCorners += 3 * (corners - 2);
+    faceSizes.push_back(static_cast<std::uint32_t>(corners));
+}
+
+void CObjLoader::readCorner(const char* begin, const char* end)
+{
+    // Parts up to each '/': the position number always, the others only when not empty.
+    // Parts are a few characters long, too short to be worth a library search.
+    const auto partEnd = [end](const char* p) {
+        while (p != end && *p != '/')
+            ++p;
+        return p;
+    };
+    // Nearly every part is a plain number of the elements read so far; it is taken
+    // here at once, and everything else by the rules of resolveNumber.
+    const auto readPart = [&](ElementKind kind, const char* part, std::size_t count, std::int32_t& number) {
+        const char* p = part;
+        std::uint32_t value = 0;
+        for (int digits = 0; p != end && *p >= '0' && *p <= '9' && digits < 9; ++digits, ++p)
+            value = value * 10 + static_cast<std::uint32_t>(*p - '0');
+        if (p != part && (p == end || *p == '/') && value != 0 && value <= count) {
+            number = static_cast<std::int32_t>(value);
+            return p;
+        }
+        const char* stop = partEnd(part);
+        number = resolveNumber(kind, part, stop);
+        return stop;
+    };
+
+    std::int32_t position = 0;
+    std::int32_t texCoord = 0;
+    std::int32_t normal = 0;
+    const char* stop = readPart(POSITION, begin, positions.size() / 3, position);
+    if (stop != end) {
+        const char* part = stop + 1;
+        if (part != end && *part != '/')
+            stop = readPart(TEXCOORD, part, texCoords.size() / 2, texCoord);
+        else
+            stop = part;
+        if (stop != end) {
+            part = stop + 1;
+            if (part != end && *part != '/')
+                readPart(NORMAL, part, normals.size() / 3, normal);
+        }
+    }
+    positionIndices.push_back(position);
+    texCoordIndices.push_back(texCoord);
+    normalIndices.push_back(normal);
+}
+
+std::size_t CObjLoader::elementCount(ElementKind kind) const
+{
+    switch (kind) {
+    case POSITION: return positions.size() / 3;
+    case TEXCOORD: return texCoords.size() / 2;
+    default:       return normals.size() / 3;
+    }
+}
+
+std::int32_t CObjLoader::resolveNumber(ElementKind kind, const char* begin, const char* end)
+{
+    const std::size_t count = elementCount(kind);
+    std::int32_t number = 0;
+    if (!CTextNumber::toInt32(begin, end, number)) {
+        if (faultSlotFree(kind, count))
+            noteFault(kind, count, std::string(kKindNames[kind]) + " number " + std::string(begin, end) + " is too large");
+        return 0;
+    }
+    if (number > 0) {
+        // A later line may still define it: judged against the whole file's count at the end.
+        std::vector<CForwardUse>& uses = forwardUses[kind];
+        if (static_cast<std::size_t>(number) > count && (uses.empty() || number > uses.back().number))
+            uses.push_back(CForwardUse{lineNumber, number});
+        return number;
+    }
+    // Negative numbers count back from the elements read before this line.
+    if (number < 0 && static_cast<std::uint64_t>(-static_cast<std::int64_t>(number)) <= count)
+        return static_cast<std::int32_t>(static_cast<std::int64_t>(count) + number + 1);
+    if (faultSlotFree(kind, count))
+        noteFault(kind, count, std::string(kKindNames[kind]) + " number " + std::to_string(number) + " is out of range");
+    return 0;
+}
+
+bool CObjLoader::faultSlotFree(ElementKind kind, std::size_t countSoFar) const
+{
+    // Once a line is faulty, later faults cannot be the first; the message is built once.
+    if (firstFault.line != 0)
+        return false;
+    return kind == POSITION || countSoFar != 0 || pendingFaults[kind].line == 0;
+}
+
+void CObjLoader::noteFault(ElementKind kind, std::size_t countSoFar, const std::string& reason)
+{
+    // A texture-coordinate or normal number while that list is empty matters only if the
+    // list fills later: numbers for a list the file has no element of are ignored.
+    CFault& fault = (kind != POSITION && countSoFar == 0) ? pendingFaults[kind] : firstFault;
+    if (fault.line == 0)
+        fault = CFault{lineNumber, reason};
+}
+
+void CObjLoader::readUseMaterial(const char* begin, const char* end)
+{
+    const char* p = begin;
+    const char* wordEnd = nullptr;
+    if (!CObjText::nextWord(p, end, wordEnd))
+        return;
+    runs.push_back(CMaterialRun{std::string(p, wordEnd), static_cast<std::int32_t>(emittedCorners),
+                                static_cast<std::uint32_t>(faceSizes.size())});
+}
+
+void CObjLoader::readMaterialLibrary(const char* begin, const char* end)
+{
+    const char* wholeBegin = nullptr;
+    const char* wholeEnd = nullptr;
+    const char* firstEnd = nullptr;
+    if (!CObjText::restOfLine(begin, end, wholeBegin, wholeEnd, firstEnd))
+        return;
+    libraries.push_back(CLibraryName{CObjText::fileNameFrom(wholeBegin, wholeEnd),
+                                     CObjText::fileNameFrom(wholeBegin, firstEnd)});
+}
+
+void CObjLoader::reject(std::uint64_t line, const std::string& reason)
+{
+    std::string where = line ? " line " + std::to_string(line) : std::string();
+    DEBUGGING::logMessage(DEBUGGING::LOG_ERROR,
+                          "VELK::CObjLoader::loadFromFile : " + fileName + where + " : " + reason);
+    throw DEBUGGING::CException(failureMessage(fileName));
+}
+
+void CObjLoader::rejectIfFaulty()
+{
+    // The earliest faulty line is named, whichever check found it.
+    CFault earliest = firstFault;
+    const auto consider = [&earliest](const CFault& fault) {
+        if (fault.line != 0 && (earliest.line == 0 || fault.line < earliest.line))
+            earliest = fault;
+    };
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+        const std::size_t count = elementCount(static_cast<ElementKind>(kind));
+        if (kind != POSITION && count == 0)
+            continue;
+        consider(pendingFaults[kind]);
+        for (const CForwardUse& use : forwardUses[kind]) {
+            if (static_cast<std::size_t>(use.number) > count) {
+                consider(CFault{use.line, std::string(kKindNames[kind]) + " number " + std::to_string(use.number) +
+                                              " is out of range"});
+                break;
+            }
+        }
+    }
+    if (earliest.line != 0)
+        reject(earliest.line, earliest.reason);
+    if (faceSizes.empty())
+        reject(0, "no faces");
+}
+
+CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
+{
+    try {
+        rejectIfFaulty();
+        for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
+            std::vector<CForwardUse>().swap(forwardUses[kind]);
+
+        // Every library is read once, in the order of the lines naming it. The whole rest
+        // of the line is the name when such a file exists, else its first word.
+        std::vector<std::string> read;
+        const auto readOnce = [&](const std::string& name) {
+            const std::string path = folder + name;
+            for (const std::string& done : read) {
+                if (done == path)
+                    return true;
+            }
+            if (!loadMaterialFile(path, readFile))
+                return false;
+            read.push_back(path);
+            return true;
+        };
+        for (const CLibraryName& library : libraries) {
+            if (!readOnce(library.wholeName) && library.firstWord != library.wholeName)
+                readOnce(library.firstWord);
+        }
+
+        std::unique_ptr<CMeshData> mesh(new CMeshData());
+        buildMesh(*mesh);
+        clearWorkingData();
+        return mesh.release();
+    } catch (...) {
+        clearWorkingData();
+        throw;
+    }
+}
+
+} // namespace VELK

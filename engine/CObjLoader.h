@@ -1,0 +1,113 @@
+#pragma once
+// The loader of Wavefront OBJ models and their MTL material libraries.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/CMaterialRun.h"
+#include "engine/CMeshData.h"
+#include "engine/CObjMaterial.h"
+#include "engine/VLoader.h"
+
+namespace VELK
+{
+
+class CObjLoader : public VLoader
+{
+public:
+    // Puts the whole text of the file at path into text; false when it cannot be read.
+    using FileReader = std::function<bool(const std::string& path, std::string& text)>;
+
+    CObjLoader();
+    ~CObjLoader() override;
+    void* loadFromFile(std::string fileName) override;           // a new CMeshData; throws DEBUGGING::CException
+    void saveToFile(void* data, std::string fileName) override;  // writes nothing
+
+    // The load once the model is in memory: fileName names it in messages and gives the
+    // libraries' folder, readFile supplies the libraries. Throws like loadFromFile.
+    CMeshData* loadFromText(const std::string& fileName, const std::string& objText, const FileReader& readFile);
+
+    static bool readWholeFile(const std::string& path, std::string& text);  // the FileReader of loadFromFile
+
+private:
+    enum ElementKind { POSITION, TEXCOORD, NORMAL, ELEMENT_KINDS };
+
+    struct CFault                                      // the first fault of a kind; line 0 = none
+    {
+        std::uint64_t line = 0;
+        std::string reason;
+    };
+
+    struct CForwardUse                                 // a number beyond the elements read so far
+    {
+        std::uint64_t line;
+        std::int32_t number;
+    };
+
+    struct CLibraryName                                // one "mtllib" line, back slashes turned to '/'
+    {
+        std::string wholeName;                         // the rest of the line, blanks included
+        std::string firstWord;
+    };
+
+    // Reading the model (CObjLoader.cpp).
+    void clearWorkingData();
+    void beginLoad(const std::string& fileName);
+    const char* skipByteOrderMark(const char* begin, const char* end) const;
+    const char* parseLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
+    void parseLine(const char* begin, const char* end);
+    void readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
+    void readFace(const char* begin, const char* end);
+    void readCorner(const char* begin, const char* end);
+    std::int32_t resolveNumber(ElementKind kind, const char* begin, const char* end);
+    bool faultSlotFree(ElementKind kind, std::size_t countSoFar) const;
+    void noteFault(ElementKind kind, std::size_t countSoFar, const std::string& reason);
+    void readUseMaterial(const char* begin, const char* end);
+    void readMaterialLibrary(const char* begin, const char* end);
+    std::size_t elementCount(ElementKind kind) const;
+    CMeshData* finishLoad(const FileReader& readFile);
+    void rejectIfFaulty();
+    [[noreturn]] void reject(std::uint64_t line, const std::string& reason);
+
+    // The material library (CObjLoaderMaterials.cpp).
+    bool loadMaterialFile(const std::string& path, const FileReader& readFile);  // false: no such library
+    void readMaterials(const char* begin, const char* end);
+    void readMaterialLine(const char* begin, const char* end, float& alpha);
+    void readTextureMap(const char* begin, const char* end);
+
+    // Welding and material order (CObjLoaderBuild.cpp).
+    void buildMesh(CMeshData& mesh);
+    void weldCorners();
+    void writeIndices(CMeshData& mesh);
+    void fillLayout(CMeshData& mesh) const;
+    void addSubsets(CMeshData& mesh) const;
+
+    std::uint32_t floatsPerVertex;                     // 8 once a mesh is built
+    std::vector<float> vertices;                       // welded records, floatsPerVertex each
+    std::vector<CObjMaterial> materials;               // library order, all libraries
+    std::vector<CMaterialRun> runs;                    // file order; after building, one per subset
+    std::vector<float> positions;                      // v: x, y, z
+    std::vector<float> normals;                        // vn: x, y, z
+    std::vector<float> texCoords;                      // vt: u, -v
+    // One entry per corner of each face of three corners or more, 1-based and already
+    // resolved (negative numbers turned positive); 0 where the corner gives none. Welding
+    // replaces the position numbers by vertex numbers.
+    std::vector<std::int32_t> positionIndices;
+    std::vector<std::int32_t> normalIndices;
+    std::vector<std::int32_t> texCoordIndices;
+    std::vector<std::uint32_t> faceSizes;              // corners per face; a face of c gives c - 2 triangles
+
+    std::string fileName;                              // as given; in messages
+    std::string folder;                                // up to the last '/', libraries are looked up there
+    std::uint64_t lineNumber;                          // of the line being read, from 1
+    std::uint64_t emittedCorners;                      // 3 per triangle so far
+    CFault firstFault;                                 // the first fault found in a line
+    CFault pendingFaults[ELEMENT_KINDS];               // in a list still empty then: counts only if it fills later
+    std::vector<CForwardUse> forwardUses[ELEMENT_KINDS];  // each a larger number than the one before
+    std::vector<CLibraryName> libraries;
+};
+
+} // namespace VELK
