@@ -1,6 +1,7 @@
 // The headless picture: velk-snapshot renders through the viewer's scene code.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
