@@ -1,6 +1,7 @@
 // The OBJ reader: the file streamed through a window, the line loop, one handler per keyword.
 #include "engine/CObjLoader.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -33,11 +34,27 @@ std::string failureMessage(const std::string& fileName)
 
 } // namespace
 
-CObjLoader::CObjLoader() : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0) {}
+CObjLoader::CObjLoader()
+    : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0), phaseTimes(nullptr),
+      loadStarted(0.0)
+{
+}
 
 CObjLoader::~CObjLoader() = default;
 
 void CObjLoader::saveToFile(void*, std::string) {}
+
+void CObjLoader::setPhaseTimes(CPhaseTimes* times)
+{
+    phaseTimes = times;
+}
+
+double CObjLoader::phaseClock() const
+{
+    if (!phaseTimes)
+        return 0.0;
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 void CObjLoader::clearWorkingData()
 {
@@ -64,6 +81,7 @@ void CObjLoader::clearWorkingData()
 
 void CObjLoader::beginLoad(const std::string& name)
 {
+    loadStarted = phaseClock();
     clearWorkingData();
     fileName = name;
     const std::size_t slash = name.rfind('/');
@@ -188,7 +206,15 @@ void CObjLoader::readVector(std::vector<float>& list, const char* begin, const c
     float values[3] = {0.0f, 0.0f, 0.0f};
     const char* p = begin;
     const char* wordEnd = nullptr;
-    for (unsigned i = 0; i < count && CObjText::nextWord(p, end, wordEnd); ++i) {
+    for (unsigned i = 0; i < count && CObjText::skipToWord(p, end); ++i) {
+        // Nearly every number is plain decimal text and is read in the same pass that finds
+        // its end; the word is cut out first only for anything else.
+        const char* numberEnd = CTextNumber::toFloatInLine(p, end, values[i]);
+        if (numberEnd) {
+            p = numberEnd;
+            continue;
+        }
+        CObjText::nextWord(p, end, wordEnd);
         values[i] = CTextNumber::toFloat(p, wordEnd);
         p = wordEnd;
     }
@@ -206,9 +232,14 @@ void CObjLoader::readFace(const char* begin, const char* end)
     std::uint64_t corners = 0;
     const char* p = begin;
     const char* wordEnd = nullptr;
-    while (CObjText::nextWord(p, end, wordEnd)) {
-        readCorner(p, wordEnd);
-        p = wordEnd;
+    while (CObjText::skipToWord(p, end)) {
+        const char* cornerEnd = readPlainCorner(p, end);
+        if (!cornerEnd) {
+            CObjText::nextWord(p, end, wordEnd);
+            readCorner(p, wordEnd);
+            cornerEnd = wordEnd;
+        }
+        p = cornerEnd;
         ++corners;
     }
     // A face of fewer than three corners draws nothing; a rejected file needs no corners.
@@ -224,6 +255,52 @@ void CObjLoader::readFace(const char* begin, const char* end)
     }
     emittedCorners += 3 * (corners - 2);
     faceSizes.push_back(static_cast<std::uint32_t>(corners));
+}
+
+const char* CObjLoader::readPlainCorner(const char* begin, const char* end)
+{
+    // The forms "p", "p/t", "p//n" and "p/t/n" with numbers of elements read so far, closed
+    // by a blank or the end of the line: nearly every corner of a file. Anything else is
+    // left to readCorner, which knows every rule.
+    const char* p = begin;
+    const auto number = [&p, end](std::size_t count, std::int32_t& value) {
+        const char* digits = p;
+        std::uint32_t sum = 0;
+        while (p != end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 9)
+            sum = sum * 10 + static_cast<std::uint32_t>(*p++ - '0');
+        value = static_cast<std::int32_t>(sum);
+        return p != digits && sum != 0 && sum <= count;
+    };
+    const auto closed = [&p, end]() { return p == end || CObjText::isSpace(*p); };
+    std::int32_t position = 0;
+    std::int32_t texCoord = 0;
+    std::int32_t normal = 0;
+    if (!number(positions.size() / 3, position))
+        return nullptr;
+    if (!closed()) {
+        if (*p != '/')
+            return nullptr;
+        ++p;
+        if (p != end && *p == '/') {
+            ++p;
+            if (!number(normals.size() / 3, normal) || !closed())
+                return nullptr;
+        } else {
+            if (!number(texCoords.size() / 2, texCoord))
+                return nullptr;
+            if (!closed()) {
+                if (*p != '/')
+                    return nullptr;
+                ++p;
+                if (!number(normals.size() / 3, normal) || !closed())
+                    return nullptr;
+            }
+        }
+    }
+    positionIndices.push_back(position);
+    texCoordIndices.push_back(texCoord);
+    normalIndices.push_back(normal);
+    return p;
 }
 
 void CObjLoader::readCorner(const char* begin, const char* end)
@@ -404,6 +481,8 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
                 readOnce(library.firstWord);
         }
 
+        if (phaseTimes)
+            phaseTimes->parse = phaseClock() - loadStarted;
         std::unique_ptr<CMeshData> mesh(new CMeshData());
         buildMesh(*mesh);
         clearWorkingData();

@@ -32,6 +32,17 @@ public:
 
     static bool readWholeFile(const std::string& path, std::string& text);  // the FileReader of loadFromFile
 
+    // Seconds spent in each step of the last load, for the benchmarks; filled only while
+    // set, so that an ordinary load reads no clock.
+    struct CPhaseTimes
+    {
+        double parse = 0.0;                            // reading the text, numbers and libraries included
+        double weld = 0.0;                             // equal vertex records merged
+        double regroup = 0.0;                          // triangles in material order
+        double copyOut = 0.0;                          // vertices and subsets into the mesh
+    };
+    void setPhaseTimes(CPhaseTimes* times);            // null: no timing
+
 private:
     enum ElementKind { POSITION, TEXCOORD, NORMAL, ELEMENT_KINDS };
 
@@ -61,6 +72,7 @@ private:
     void parseLine(const char* begin, const char* end);
     void readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
     void readFace(const char* begin, const char* end);
+    const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::int32_t resolveNumber(ElementKind kind, const char* begin, const char* end);
     bool faultSlotFree(ElementKind kind, std::size_t countSoFar) const;
@@ -71,6 +83,7 @@ private:
     CMeshData* finishLoad(const FileReader& readFile);
     void rejectIfFaulty();
     [[noreturn]] void reject(std::uint64_t line, const std::string& reason);
+    double phaseClock() const;                         // seconds while timing, else 0
 
     // The material library (CObjLoaderMaterials.cpp).
     bool loadMaterialFile(const std::string& path, const FileReader& readFile);  // false: no such library
@@ -108,6 +121,8 @@ private:
     CFault pendingFaults[ELEMENT_KINDS];               // in a list still empty then: counts only if it fills later
     std::vector<CForwardUse> forwardUses[ELEMENT_KINDS];  // each a larger number than the one before
     std::vector<CLibraryName> libraries;
+    CPhaseTimes* phaseTimes;                           // not owned; null unless timing
+    double loadStarted;                                // phaseClock() as the load began
 };
 
 } // namespace VELK

@@ -32,29 +32,107 @@ std::uint64_t hashRecord(const float* record)
     return mix(h ^ words[3]);
 }
 
-std::uint64_t hashCorner(std::int32_t p, std::int32_t t, std::int32_t n)
+std::uint64_t hashPosition(const float* position)
 {
-    const std::uint64_t key = (static_cast<std::uint64_t>(static_cast<std::uint32_t>(p)) << 32) ^
-                              (static_cast<std::uint64_t>(static_cast<std::uint32_t>(t)) << 16) ^
-                              static_cast<std::uint32_t>(n);
-    return mix(key * 0x9E3779B97F4A7C15ull);
+    std::uint64_t low = 0;
+    std::uint32_t high = 0;
+    std::memcpy(&low, position, sizeof low);
+    std::memcpy(&high, position + 2, sizeof high);
+    return mix((low ^ (static_cast<std::uint64_t>(high) << 17) ^ high) * 0x9E3779B97F4A7C15ull);
 }
 
-// The last corners seen, by their numbers: neighbouring faces share corners, and equal
-// numbers always make equal records, so most repeats skip the large table.
-struct CRecentCorner
+// Positions written more than once under different numbers: each number to the first one
+// with the same bits, so that equal positions share the vertices standing on them.
+std::vector<std::uint32_t> firstOfEqualPositions(const std::vector<float>& positions)
 {
-    std::int32_t position;                             // 0: empty
-    std::int32_t texCoord;
-    std::int32_t normal;
-    std::uint32_t vertex;
+    const std::size_t count = positions.size() / 3;
+    std::size_t capacity = 16;
+    while (capacity < 2 * count)
+        capacity *= 2;
+    const std::size_t mask = capacity - 1;
+    std::vector<std::uint32_t> table(capacity, 0);     // position number + 1; 0: empty
+    std::vector<std::uint32_t> first(count);
+    for (std::size_t p = 0; p < count; ++p) {
+        const float* position = &positions[3 * p];
+        std::size_t slot = hashPosition(position) & mask;
+        for (;;) {
+            const std::uint32_t entry = table[slot];
+            if (entry == 0) {
+                table[slot] = static_cast<std::uint32_t>(p + 1);
+                first[p] = static_cast<std::uint32_t>(p);
+                break;
+            }
+            if (std::memcmp(&positions[3 * static_cast<std::size_t>(entry - 1)], position, 3 * sizeof(float)) == 0) {
+                first[p] = entry - 1;
+                break;
+            }
+            slot = (slot + 1) & mask;
+        }
+    }
+    return first;
+}
+
+// The vertices of positions that carry many of them, found by their whole record: a walk
+// over all vertices of one position would grow with their number.
+class CRecordTable
+{
+public:
+    explicit CRecordTable(const std::vector<float>& records) : records(records), slots(16, 0), used(0) {}
+
+    // The vertex with this record; -1 when there is none.
+    std::int64_t find(const float* record, std::uint64_t hash) const
+    {
+        const std::size_t mask = slots.size() - 1;
+        for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            const std::uint32_t entry = slots[slot];
+            if (entry == 0)
+                return -1;
+            if (std::memcmp(&records[static_cast<std::size_t>(entry - 1) * kFloats], record, kFloats * sizeof(float)) == 0)
+                return entry - 1;
+        }
+    }
+
+    void add(std::uint32_t vertex)                     // its record is stored already
+    {
+        if (2 * (used + 1) > slots.size())
+            grow();
+        place(vertex);
+        ++used;
+    }
+
+private:
+    void place(std::uint32_t vertex)
+    {
+        const std::size_t mask = slots.size() - 1;
+        std::size_t slot = hashRecord(&records[static_cast<std::size_t>(vertex) * kFloats]) & mask;
+        while (slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots[slot] = vertex + 1;
+    }
+
+    void grow()
+    {
+        std::vector<std::uint32_t> old(slots.size() * 2, 0);
+        old.swap(slots);
+        for (std::uint32_t entry : old) {
+            if (entry != 0)
+                place(entry - 1);
+        }
+    }
+
+    const std::vector<float>& records;
+    std::vector<std::uint32_t> slots;                  // vertex number + 1; 0: empty
+    std::size_t used;
 };
-const std::size_t kRecentCorners = 1 << 14;
+
+// A position whose vertices are more than this is looked up in the record table.
+const std::uint32_t kLongestWalk = 16;
 
 } // namespace
 
 void CObjLoader::buildMesh(CMeshData& mesh)
 {
+    const double weldStarted = phaseClock();
     floatsPerVertex = kFloats;
     fillLayout(mesh);
     weldCorners();
@@ -62,116 +140,95 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     std::vector<float>().swap(positions);
     std::vector<float>().swap(normals);
     std::vector<float>().swap(texCoords);
+    const double regroupStarted = phaseClock();
     writeIndices(mesh);
 
+    const double copyStarted = phaseClock();
     mesh.vertexSize = floatsPerVertex * sizeof(float);
     mesh.vertexCount = static_cast<std::uint32_t>(vertices.size() / floatsPerVertex);
     mesh.vertices = new float[vertices.size()];
     std::memcpy(mesh.vertices, vertices.data(), vertices.size() * sizeof(float));
     std::vector<float>().swap(vertices);
     addSubsets(mesh);
+    if (phaseTimes) {
+        const double done = phaseClock();
+        phaseTimes->weld = regroupStarted - weldStarted;
+        phaseTimes->regroup = copyStarted - regroupStarted;
+        phaseTimes->copyOut = done - copyStarted;
+    }
 }
 
 void CObjLoader::weldCorners()
 {
     const std::size_t corners = positionIndices.size();
-    // Every corner may be a new vertex, so the table never fills beyond two thirds.
-    std::size_t capacity = 16;
-    while (capacity < corners + corners / 2)
-        capacity *= 2;
-    const std::size_t mask = capacity - 1;
-    std::vector<std::uint32_t> table(capacity, 0);     // vertex number + 1; 0: empty
-    std::vector<CRecentCorner> recent(kRecentCorners, CRecentCorner{0, 0, 0, 0});
-
     // Numbers for a list the file has none of are ignored; all others are checked already.
     const bool hasNormals = !normals.empty();
     const bool hasTexCoords = !texCoords.empty();
     // With normals in the file, texture coordinates sit behind them in every record.
     const std::size_t texCoordAt = hasNormals ? 6 : 3;
     // Reserved for the worst case, all corners distinct: pages that stay unused cost no
-    // memory, and the array never moves while it grows.
+    // memory, and the arrays never move while they grow.
     vertices.clear();
     vertices.reserve(corners * kFloats);
+    std::vector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
+    previousOnPosition.reserve(corners);
 
-    const auto fillRecord = [&](std::size_t corner, float* record) {
+    // Equal records have equal positions, so a record is looked for only among the vertices
+    // of its position: exporters write the faces around a position close together, and the
+    // few vertices on it were made a moment ago and are still in the processor's cache.
+    // A large table over all records would be waited for at every new vertex.
+    const std::vector<std::uint32_t> samePosition = firstOfEqualPositions(positions);
+    std::vector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
+    std::vector<std::uint8_t> crowded(samePosition.size(), 0);
+    CRecordTable crowdedRecords(vertices);
+
+    float record[kFloats];
+    for (std::size_t corner = 0; corner < corners; ++corner) {
         const std::int32_t p = positionIndices[corner];
         const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
         const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
-        std::memset(record, 0, kFloats * sizeof(float));
+        std::memset(record, 0, sizeof record);
         std::memcpy(record, &positions[3 * static_cast<std::size_t>(p - 1)], 3 * sizeof(float));
         if (n != 0)
             std::memcpy(record + 3, &normals[3 * static_cast<std::size_t>(n - 1)], 3 * sizeof(float));
         if (t != 0)
             std::memcpy(record + texCoordAt, &texCoords[2 * static_cast<std::size_t>(t - 1)], 2 * sizeof(float));
-    };
+        const std::uint32_t position = samePosition[static_cast<std::size_t>(p - 1)];
+        const std::uint32_t next = static_cast<std::uint32_t>(vertices.size() / kFloats);
 
-    // The table is far larger than the processor's cache and every new vertex lands at a
-    // random place in it; the slot of a corner a little ahead is fetched while this one
-    // is worked on, so that waiting for memory overlaps. Corners found among the recent
-    // ones need no slot.
-    const std::size_t kAhead = 24;
-    std::uint64_t aheadHash[kAhead] = {};
-    bool aheadReady[kAhead] = {};
-    const auto recentFor = [&](std::size_t corner) -> CRecentCorner& {
-        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
-        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
-        return recent[hashCorner(positionIndices[corner], t, n) & (kRecentCorners - 1)];
-    };
-    const auto isRecent = [&](const CRecentCorner& cached, std::size_t corner) {
-        return cached.position == positionIndices[corner] &&
-               cached.texCoord == (hasTexCoords ? texCoordIndices[corner] : 0) &&
-               cached.normal == (hasNormals ? normalIndices[corner] : 0);
-    };
-    const auto prepare = [&](std::size_t corner) {
-        aheadReady[corner % kAhead] = false;
-        if (isRecent(recentFor(corner), corner))
-            return;
-        float record[kFloats];
-        fillRecord(corner, record);
-        const std::uint64_t hash = hashRecord(record);
-        aheadHash[corner % kAhead] = hash;
-        aheadReady[corner % kAhead] = true;
-#if defined(__GNUC__)
-        __builtin_prefetch(&table[hash & mask]);
-#endif
-    };
-    for (std::size_t corner = 0; corner < kAhead && corner < corners; ++corner)
-        prepare(corner);
-
-    for (std::size_t corner = 0; corner < corners; ++corner) {
-        const bool ready = aheadReady[corner % kAhead];
-        const std::uint64_t readyHash = aheadHash[corner % kAhead];
-        if (corner + kAhead < corners)
-            prepare(corner + kAhead);
-        CRecentCorner& cached = recentFor(corner);
-        if (isRecent(cached, corner)) {
-            positionIndices[corner] = static_cast<std::int32_t>(cached.vertex);
+        if (crowded[position]) {
+            const std::uint64_t hash = hashRecord(record);
+            const std::int64_t found = crowdedRecords.find(record, hash);
+            if (found >= 0) {
+                positionIndices[corner] = static_cast<std::int32_t>(found);
+                continue;
+            }
+            vertices.insert(vertices.end(), record, record + kFloats);
+            previousOnPosition.push_back(0);
+            crowdedRecords.add(next);
+            positionIndices[corner] = static_cast<std::int32_t>(next);
             continue;
         }
-        const std::int32_t p = positionIndices[corner];
-        const std::int32_t t = hasTexCoords ? texCoordIndices[corner] : 0;
-        const std::int32_t n = hasNormals ? normalIndices[corner] : 0;
 
-        float record[kFloats];
-        fillRecord(corner, record);
-        std::size_t slot = (ready ? readyHash : hashRecord(record)) & mask;
-        std::uint32_t vertex = 0;
-        for (;;) {
-            const std::uint32_t entry = table[slot];
-            if (entry == 0) {
-                vertex = static_cast<std::uint32_t>(vertices.size() / kFloats);
-                vertices.insert(vertices.end(), record, record + kFloats);
-                table[slot] = vertex + 1;
+        std::uint32_t walked = 0;
+        std::uint32_t vertex = newestOnPosition[position];
+        for (; vertex != 0; vertex = previousOnPosition[vertex - 1], ++walked) {
+            if (std::memcmp(&vertices[static_cast<std::size_t>(vertex - 1) * kFloats], record, sizeof record) == 0)
                 break;
-            }
-            if (std::memcmp(&vertices[static_cast<std::size_t>(entry - 1) * kFloats], record, sizeof record) == 0) {
-                vertex = entry - 1;
-                break;
-            }
-            slot = (slot + 1) & mask;
         }
-        cached = CRecentCorner{p, t, n, vertex};
-        positionIndices[corner] = static_cast<std::int32_t>(vertex);
+        if (vertex != 0) {
+            positionIndices[corner] = static_cast<std::int32_t>(vertex - 1);
+            continue;
+        }
+        vertices.insert(vertices.end(), record, record + kFloats);
+        previousOnPosition.push_back(newestOnPosition[position]);
+        newestOnPosition[position] = next + 1;
+        positionIndices[corner] = static_cast<std::int32_t>(next);
+        if (walked >= kLongestWalk) {
+            crowded[position] = 1;
+            for (std::uint32_t v = next + 1; v != 0; v = previousOnPosition[v - 1])
+                crowdedRecords.add(v - 1);
+        }
     }
     std::vector<std::int32_t>().swap(normalIndices);
     std::vector<std::int32_t>().swap(texCoordIndices);

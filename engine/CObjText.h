@@ -13,6 +13,15 @@ public:
         return c == ' ' || (c >= '\t' && c <= '\r');
     }
 
+    // Moves p to the start of the next word, its end not yet looked for; false when the
+    // statement ends.
+    static bool skipToWord(const char*& p, const char* end)
+    {
+        while (p != end && isSpace(*p))
+            ++p;
+        return p != end && *p != '#';
+    }
+
     // Moves p to the next word and sets wordEnd behind it; false when the statement ends.
     static bool nextWord(const char*& p, const char* end, const char*& wordEnd)
     {

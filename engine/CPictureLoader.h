@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/CPicture.h"
 #include "engine/VLoader.h"
@@ -35,6 +37,8 @@ private:
     // partial picture as whole are refused before DevIL sees them.
     bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const;  // type: DevIL's
     bool isWholePng(const unsigned char* bytes, std::size_t count) const;
+    bool isWholePngData(const unsigned char* header,
+                        const std::vector<std::pair<const unsigned char*, std::size_t>>& data) const;
     bool isWholeJpeg(const unsigned char* bytes, std::size_t count) const;
     bool isWholePnm(const unsigned char* bytes, std::size_t count) const;
     bool isWholeBmp(const unsigned char* bytes, std::size_t count) const;

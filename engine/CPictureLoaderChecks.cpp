@@ -12,6 +12,7 @@
 #include <IL/il.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -116,8 +117,8 @@ bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count) c
     if (count < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
         return false;
 
-    bool header = false;
-    bool data = false;
+    const unsigned char* header = nullptr;
+    std::vector<std::pair<const unsigned char*, std::size_t>> data;  // the IDAT chunks' contents
     std::size_t at = sizeof signature;
     for (;;) {
         if (count - at < 12)                           // length, type and CRC, at the least
@@ -137,16 +138,113 @@ bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count) c
             // IHDR comes first and says how large the picture is.
             if (std::memcmp(type, "IHDR", 4) != 0 || length != 13)
                 return false;
-            if (!fitsLimits(bigEndian32(type + 4), bigEndian32(type + 8)))
-                return false;
-            header = true;
+            header = type + 4;
         } else if (std::memcmp(type, "IDAT", 4) == 0) {
-            data = true;
+            data.emplace_back(type + 4, length);
         } else if (std::memcmp(type, "IEND", 4) == 0) {
-            return data && length == 0;
+            return length == 0 && !data.empty() && isWholePngData(header, data);
         }
         at += 12 + length;
     }
+}
+
+// The image data must inflate to exactly the rows that the header announces, each row
+// opening with a known filter: DevIL leaks its row table whenever the data stops short,
+// fails its checksum or names an unknown filter.
+bool CPictureLoader::isWholePngData(const unsigned char* header,
+                                    const std::vector<std::pair<const unsigned char*, std::size_t>>& data) const
+{
+    const long long width = static_cast<long long>(bigEndian32(header));
+    const long long height = static_cast<long long>(bigEndian32(header + 4));
+    const unsigned depth = header[8];
+    const unsigned colour = header[9];
+    if (!fitsLimits(width, height) || header[10] != 0 || header[11] != 0 || header[12] > 1)
+        return false;
+    unsigned channels = 0;
+    switch (colour) {
+    case 0: channels = 1; break;
+    case 2: channels = 3; break;
+    case 3: channels = 1; break;
+    case 4: channels = 2; break;
+    case 6: channels = 4; break;
+    default: return false;
+    }
+    const bool depthFits = (depth == 8) || (depth == 16 && colour != 3) ||
+                           ((depth == 1 || depth == 2 || depth == 4) && (colour == 0 || colour == 3));
+    if (!depthFits)
+        return false;
+    const unsigned long long bitsPerPixel = static_cast<unsigned long long>(depth) * channels;
+
+    // Rows of each pass: one pass, or the seven of the interlaced order.
+    struct Pass { long long rows; unsigned long long rowBytes; };
+    std::vector<Pass> passes;
+    auto addPass = [&](long long passWidth, long long passHeight) {
+        if (passWidth > 0 && passHeight > 0)
+            passes.push_back({passHeight, 1 + (static_cast<unsigned long long>(passWidth) * bitsPerPixel + 7) / 8});
+    };
+    if (header[12] == 0) {
+        addPass(width, height);
+    } else {
+        static const int kAdam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                         {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+        for (const auto& pass : kAdam7)
+            addPass((width - pass[0] + pass[2] - 1) / pass[2], (height - pass[1] + pass[3] - 1) / pass[3]);
+    }
+
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return false;
+    unsigned char out[16384];
+    std::size_t pass = 0;
+    long long row = 0;
+    unsigned long long leftInRow = passes.empty() ? 0 : passes[0].rowBytes;
+    bool ended = false;
+    bool good = true;
+    for (std::size_t chunk = 0; chunk < data.size() && good; ++chunk) {
+        if (ended) {
+            good = data[chunk].second == 0;            // nothing may follow the end of the stream
+            continue;
+        }
+        stream.next_in = const_cast<Bytef*>(data[chunk].first);
+        stream.avail_in = static_cast<uInt>(data[chunk].second);
+        while (good && !ended && stream.avail_in > 0) {
+            stream.next_out = out;
+            stream.avail_out = sizeof out;
+            const int result = inflate(&stream, Z_NO_FLUSH);
+            if (result != Z_OK && result != Z_STREAM_END) {
+                good = false;
+                break;
+            }
+            ended = result == Z_STREAM_END;
+            // Walk the rows through what came out: the first byte of each is its filter.
+            const unsigned char* at = out;
+            const unsigned char* end = out + (sizeof out - stream.avail_out);
+            while (at < end) {
+                if (pass == passes.size()) {
+                    good = false;                      // more than the header announces
+                    break;
+                }
+                if (leftInRow == passes[pass].rowBytes && *at > 4) {
+                    good = false;
+                    break;
+                }
+                const unsigned long long step = std::min<unsigned long long>(leftInRow, end - at);
+                at += step;
+                leftInRow -= step;
+                if (leftInRow == 0) {
+                    if (++row == passes[pass].rows) {
+                        row = 0;
+                        ++pass;
+                    }
+                    leftInRow = pass < passes.size() ? passes[pass].rowBytes : 0;
+                }
+            }
+            if (ended && stream.avail_in > 0)
+                good = false;
+        }
+    }
+    inflateEnd(&stream);
+    return good && ended && pass == passes.size();
 }
 
 bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count) const

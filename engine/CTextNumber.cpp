@@ -71,6 +71,25 @@ float CTextNumber::toFloat(const char* begin, const char* end)
     return static_cast<float>(value);
 }
 
+const char* CTextNumber::toFloatInLine(const char* begin, const char* end, float& value)
+{
+    // The checks of fitsFastPath on the word's first characters; its length is known after.
+    const char* p = begin;
+    if (p != end && *p == '-')
+        ++p;
+    if (p == end || !(isDigit(*p) || (*p == '.' && p + 1 != end && isDigit(p[1]))) ||
+        (*p == '0' && p + 1 != end && (p[1] == 'x' || p[1] == 'X')))
+        return nullptr;
+    double number = 0.0;
+    const fast_float::from_chars_result result = fast_float::from_chars(begin, end, number);
+    if (result.ec != std::errc() || !std::isfinite(number) || result.ptr - begin > kFastPathLength)
+        return nullptr;
+    if (result.ptr != end && !(*result.ptr == ' ' || (*result.ptr >= '\t' && *result.ptr <= '\r')))
+        return nullptr;
+    value = static_cast<float>(number);
+    return result.ptr;
+}
+
 bool CTextNumber::isWholeNumber(const char* begin, const char* end)
 {
     double value = 0.0;

@@ -11,6 +11,11 @@ public:
     // 0 when there is none. The range holds one word, so no white space is skipped.
     static float toFloat(const char* begin, const char* end);
 
+    // A plain decimal number at begin that a blank or end closes, read without looking for
+    // the end of its word first: the end of the number, or null when the word is anything
+    // else (toFloat on the whole word then gives its value).
+    static const char* toFloatInLine(const char* begin, const char* end, float& value);
+
     // True when [begin, end) starts, by strtod rules, with a number that uses the whole range.
     static bool isWholeNumber(const char* begin, const char* end);
 

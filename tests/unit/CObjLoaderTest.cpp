@@ -2,6 +2,7 @@
 // rejection of bad files with their log line, and the corpus of real-world models.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <cctype>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <dirent.h>
@@ -1018,6 +1020,233 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
             EXPECT_EQ(next, mesh->indexCount);
         }
     }
+}
+
+// The fast loader against a plain one written here from the rules alone: every element
+// read in order, every corner turned into its 32-byte record, equal records found through
+// an ordered map, faces fanned around their first corner and ordered by library material.
+namespace reference
+{
+
+struct CMesh
+{
+    std::vector<std::array<std::uint32_t, 8>> vertices;   // bit patterns
+    Indices indices;
+    std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> subsets;  // name, first index, triangles
+};
+
+std::vector<std::string> wordsOf(const std::string& line)
+{
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    std::string word;
+    while (in >> word)
+        words.push_back(word);
+    return words;
+}
+
+// One corner number: positive counts from 1, negative back from the last element so far.
+std::size_t elementOf(const std::string& text, std::size_t count)
+{
+    const long number = std::stol(text);
+    return static_cast<std::size_t>(number > 0 ? number - 1 : static_cast<long>(count) + number);
+}
+
+// Only the statements the generator below writes; the library names materials b, a, c.
+CMesh load(const std::string& obj)
+{
+    const std::vector<std::string> library = {"b", "a", "c"};
+    std::vector<std::array<float, 3>> positions, normals;
+    std::vector<std::array<float, 2>> texCoords;
+    struct CFace
+    {
+        std::vector<std::array<long, 3>> corners;  // element + 1 or 0, per kind
+        std::size_t group;
+    };
+    std::vector<CFace> faces;
+    std::size_t group = library.size();            // faces under no material of the library
+    bool anyMaterial = false;
+    std::istringstream lines(obj);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> words = wordsOf(line);
+        if (words.empty())
+            continue;
+        const auto number = [&](std::size_t k) { return static_cast<float>(std::strtod(words[k].c_str(), nullptr)); };
+        if (words[0] == "v") {
+            positions.push_back({number(1), number(2), number(3)});
+        } else if (words[0] == "vn") {
+            normals.push_back({number(1), number(2), number(3)});
+        } else if (words[0] == "vt") {
+            texCoords.push_back({number(1), -number(2)});
+        } else if (words[0] == "usemtl") {
+            anyMaterial = true;
+            group = library.size();
+            for (std::size_t m = 0; m < library.size(); ++m) {
+                if (library[m] == words[1])
+                    group = m;
+            }
+        } else if (words[0] == "f") {
+            CFace face{{}, group};
+            for (std::size_t k = 1; k < words.size(); ++k) {
+                std::vector<std::string> parts(1);
+                for (char c : words[k]) {
+                    if (c == '/')
+                        parts.emplace_back();
+                    else
+                        parts.back() += c;
+                }
+                parts.resize(3);
+                face.corners.push_back(
+                    {static_cast<long>(elementOf(parts[0], positions.size()) + 1),
+                     parts[1].empty() ? 0 : static_cast<long>(elementOf(parts[1], texCoords.size()) + 1),
+                     parts[2].empty() ? 0 : static_cast<long>(elementOf(parts[2], normals.size()) + 1)});
+            }
+            faces.push_back(face);
+        }
+    }
+
+    CMesh mesh;
+    std::map<std::array<std::uint32_t, 8>, std::uint32_t> seen;
+    const std::size_t texCoordAt = normals.empty() ? 3 : 6;
+    std::vector<Indices> groups(library.size() + 1);
+    for (const CFace& face : faces) {
+        Indices corners;
+        for (const std::array<long, 3>& corner : face.corners) {
+            float record[8] = {};
+            std::memcpy(record, positions[corner[0] - 1].data(), 12);
+            if (corner[1] != 0)
+                std::memcpy(record + texCoordAt, texCoords[corner[1] - 1].data(), 8);
+            if (corner[2] != 0)
+                std::memcpy(record + 3, normals[corner[2] - 1].data(), 12);
+            std::array<std::uint32_t, 8> bits;
+            std::memcpy(bits.data(), record, sizeof record);
+            const auto found = seen.emplace(bits, static_cast<std::uint32_t>(mesh.vertices.size()));
+            if (found.second)
+                mesh.vertices.push_back(bits);
+            corners.push_back(found.first->second);
+        }
+        for (std::size_t k = 1; k + 1 < corners.size(); ++k)
+            groups[anyMaterial ? face.group : 0].insert(groups[anyMaterial ? face.group : 0].end(),
+                                                        {corners[0], corners[k], corners[k + 1]});
+    }
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+        const bool named = g < library.size();
+        if (anyMaterial && (named || !groups[g].empty()))
+            mesh.subsets.emplace_back(named ? library[g] : std::string(), static_cast<std::int32_t>(mesh.indices.size()),
+                                      static_cast<std::int32_t>(groups[g].size() / 3));
+        mesh.indices.insert(mesh.indices.end(), groups[g].begin(), groups[g].end());
+    }
+    return mesh;
+}
+
+} // namespace reference
+
+// A model of the kinds exporters write, and the oddities the rules allow: numbers from a
+// small set so that equal values under other numbers occur, both zeros, counting back,
+// corners of all four forms, faces before any material and under a name the library lacks.
+std::string generatedModel(std::uint32_t seed, std::size_t faceCount)
+{
+    std::uint32_t state = seed * 2654435761u + 1;
+    const auto next = [&state](std::uint32_t range) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % range;
+    };
+    const char* const values[] = {"0", "-0", "0.5", "1", "-1.25", "1e-3", "3.14159265", "-7", "0.1", "2.5e2"};
+    const auto value = [&]() { return std::string(values[next(10)]); };
+    const bool withNormals = next(4) != 0;
+    const bool withTexCoords = next(4) != 0;
+    const char* const materials[] = {"a", "b", "c", "zz"};
+    std::string obj = "mtllib m.mtl\n";
+    std::size_t positions = 0, normals = 0, texCoords = 0;
+    for (std::size_t face = 0; face < faceCount; ++face) {
+        while (positions < 3 || next(3) == 0) {
+            obj += "v " + value() + " " + value() + " " + value() + "\n";
+            ++positions;
+        }
+        while (withNormals && (normals == 0 || next(4) == 0)) {
+            obj += "vn " + value() + " " + value() + " " + value() + "\n";
+            ++normals;
+        }
+        while (withTexCoords && (texCoords == 0 || next(4) == 0)) {
+            obj += "vt " + value() + " " + value() + "\n";
+            ++texCoords;
+        }
+        if (next(16) == 0)
+            obj += std::string("usemtl ") + materials[next(4)] + "\n";
+        const auto number = [&](std::size_t count) {
+            const std::size_t element = next(static_cast<std::uint32_t>(count));
+            return next(5) == 0 ? "-" + std::to_string(count - element) : std::to_string(element + 1);
+        };
+        const std::uint32_t form = next(4);
+        obj += "f";
+        for (std::uint32_t corner = 0, corners = 3 + next(4); corner < corners; ++corner) {
+            obj += " " + number(positions);
+            if (form == 1 && withTexCoords)
+                obj += "/" + number(texCoords);
+            else if (form == 2 && withNormals)
+                obj += "//" + number(normals);
+            else if (form == 3)
+                obj += "/" + (withTexCoords ? number(texCoords) : std::string()) + "/" +
+                       (withNormals ? number(normals) : std::string());
+        }
+        obj += "\n";
+    }
+    return obj;
+}
+
+const Libraries kDifferentialLibrary = {{"m.mtl", "newmtl b\nKd 1 0 0\nnewmtl a\nnewmtl c\n"}};
+
+void expectSameAsReference(const CMeshData& mesh, const reference::CMesh& expected)
+{
+    ASSERT_EQ(mesh.vertexCount, expected.vertices.size());
+    for (std::size_t v = 0; v < expected.vertices.size(); ++v) {
+        std::array<std::uint32_t, 8> bits;
+        std::memcpy(bits.data(), mesh.vertices + 8 * v, sizeof bits);
+        ASSERT_EQ(bits, expected.vertices[v]) << "vertex " << v;
+    }
+    EXPECT_EQ(indexList(mesh), expected.indices);
+    std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> subsets;
+    for (const CMeshSubset& subset : mesh.subsets)
+        subsets.emplace_back(subset.name, subset.firstIndex, subset.triangleCount);
+    EXPECT_EQ(subsets, expected.subsets);
+}
+
+class ObjDifferential : public testing::TestWithParam<std::uint32_t>
+{
+};
+
+TEST_P(ObjDifferential, SmallGeneratedModelsLoadAsThePlainReaderSays)
+{
+    for (std::uint32_t k = 0; k < 25; ++k) {
+        const std::string obj = generatedModel(GetParam() * 100 + k, 1 + k * 7);
+        SCOPED_TRACE(obj);
+        expectSameAsReference(*load(obj, kDifferentialLibrary), reference::load(obj));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ObjDifferential, testing::Range<std::uint32_t>(0, 8));
+
+// Large enough to cross the reading window many times and to fill the welding table far
+// beyond the recently seen corners; the timed load must give the same mesh.
+TEST(ObjDifferentialFile, LargeGeneratedFileLoadsAsThePlainReaderSays)
+{
+    const std::string obj = generatedModel(4242, 60000);
+    ASSERT_GT(obj.size(), 1000000u);
+    {
+        std::ofstream("big.obj", std::ios::binary) << obj;
+        std::ofstream("m.mtl", std::ios::binary) << kDifferentialLibrary.at("m.mtl");
+    }
+    const reference::CMesh expected = reference::load(obj);
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile("big.obj")));
+    expectSameAsReference(*mesh, expected);
+    VELK::CObjLoader::CPhaseTimes times;
+    loader.setPhaseTimes(&times);
+    mesh.reset(static_cast<CMeshData*>(loader.loadFromFile("big.obj")));
+    expectSameAsReference(*mesh, expected);
+    EXPECT_GT(times.parse, 0.0);
+    EXPECT_GT(times.weld, 0.0);
 }
 
 } // namespace

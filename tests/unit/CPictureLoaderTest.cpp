@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "debugging/CException.h"
 #include "engine/CFactoryLoader.h"
 #include "engine/CPictureLoader.h"
@@ -377,7 +379,48 @@ Bytes pngWithoutEnd()
     return bytes;
 }
 
+// A grey 3x2 PNG of 8 bits whose image data inflates to the given bytes; every CRC right.
+Bytes greyPng(const Bytes& inflated, unsigned char interlace = 0)
+{
+    auto chunk = [](Bytes& out, const char* type, const Bytes& body) {
+        const unsigned long length = body.size();
+        out.insert(out.end(), {static_cast<unsigned char>(length >> 24), static_cast<unsigned char>(length >> 16),
+                               static_cast<unsigned char>(length >> 8), static_cast<unsigned char>(length)});
+        Bytes typed(type, type + 4);
+        typed.insert(typed.end(), body.begin(), body.end());
+        const uLong crc = crc32(crc32(0L, Z_NULL, 0), typed.data(), static_cast<uInt>(typed.size()));
+        out.insert(out.end(), typed.begin(), typed.end());
+        out.insert(out.end(), {static_cast<unsigned char>(crc >> 24), static_cast<unsigned char>(crc >> 16),
+                               static_cast<unsigned char>(crc >> 8), static_cast<unsigned char>(crc)});
+    };
+    Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    chunk(png, "IHDR", {0, 0, 0, 3, 0, 0, 0, 2, 8, 0, 0, 0, interlace});
+    uLongf packedSize = compressBound(static_cast<uLong>(inflated.size()));
+    Bytes packed(packedSize);
+    compress(packed.data(), &packedSize, inflated.data(), static_cast<uLong>(inflated.size()));
+    packed.resize(packedSize);
+    chunk(png, "IDAT", packed);
+    chunk(png, "IEND", {});
+    return png;
+}
+
+TEST_F(PictureLoaderTest, HandMadePngsOfWholeRowsLoad)
+{
+    const Bytes png = greyPng({0, 0, 50, 100, 0, 150, 200, 250});
+    std::unique_ptr<CPicture> picture(loader.loadFromMemory("made.png", png.data(), png.size()));
+    EXPECT_EQ(bytesOf(*picture), kGrey);
+
+    // Interlaced, the seven passes hold (0,0); (2,0); (1,0); the bottom row.
+    const Bytes interlaced = greyPng({0, 0, 0, 100, 0, 50, 0, 150, 200, 250}, 1);
+    std::unique_ptr<CPicture> woven(loader.loadFromMemory("woven.png", interlaced.data(), interlaced.size()));
+    EXPECT_EQ(bytesOf(*woven), kGrey);
+}
+
 const BadFile kBrokenPng[] = {
+    {"unknown-row-filter.png", greyPng({0, 0, 50, 100, 5, 150, 200, 250})},
+    {"image-data-one-byte-short.png", greyPng({0, 0, 50, 100, 0, 150, 200})},
+    {"image-data-one-byte-long.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250, 7})},
+    {"interlaced-data-of-plain-rows.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250}, 1)},
     {"bad-signature.png", pngWith(1, {'Q'}, 1)},
     {"bad-header-crc.png", pngWith(29, {0}, 1)},
     {"chunk-past-end.png", pngWith(33, {0x7f, 0xff, 0xff, 0x00}, 4)},
@@ -402,6 +445,7 @@ const BadFile kRegressions[] = {
     {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
     {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
     {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
+    {"png-bad-data-checksum-leaks.png", readFile(kRegress + "png-bad-data-checksum-leaks.png")},
     {"dds-volume-depth-without-flag-exhausts-memory.dds",
      readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
 };

@@ -1,6 +1,7 @@
 // Number conversion: bit for bit what strtod (narrowed to float) and strtol give.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -105,6 +106,32 @@ TEST(TextNumber, AgreesWithStrtodOnEdgeWords)
         std::string(400, '9'), "0." + std::string(400, '0') + "1", std::string("1\0" "5", 3)};
     for (const std::string& word : words)
         EXPECT_EQ(bitsOf(converted(word)), expectedBits(word)) << "word: " << word;
+}
+
+// Read in the line without cutting the word first: either exactly the whole word and its
+// strtod value, or nothing, so that the caller cuts the word and converts it the long way.
+TEST(TextNumber, NumberInLineIsTheWholeWordOrNothing)
+{
+    std::mt19937_64 random(7);
+    const char* const closings[] = {" 2", "\t2", "\r", "", "x 2", "#c", "/2", "e"};
+    int taken = 0;
+    for (int i = 0; i < 200000; ++i) {
+        const std::string line = randomWord(random) + closings[i % 8];
+        const std::size_t wordLength = std::min(line.find_first_of(" \t\r"), line.size());
+        const std::string word = line.substr(0, wordLength);
+        float value = -1.0f;
+        const char* end = CTextNumber::toFloatInLine(line.data(), line.data() + line.size(), value);
+        if (!end)
+            continue;
+        ++taken;
+        ASSERT_EQ(end, line.data() + wordLength) << "line: " << line;
+        ASSERT_EQ(bitsOf(value), expectedBits(word)) << "line: " << line;
+    }
+    EXPECT_GT(taken, 30000);
+    float value = 0.0f;
+    const std::vector<std::string> refused = {"+1 ", "0x10 ", "inf ", "1e400 ", "-.", "1.5x", std::string(70, '1') + " "};
+    for (const std::string& line : refused)
+        EXPECT_EQ(CTextNumber::toFloatInLine(line.data(), line.data() + line.size(), value), nullptr) << line;
 }
 
 TEST(TextNumber, WholeNumberMeansStrtodReadsEveryCharacter)
