@@ -1,6 +1,8 @@
 // Resources: a name and a reference count.
 #include "engine/CResource.h"
 
+#include <limits>
+
 #include "engine/CResourceManager.h"
 
 namespace VELK
@@ -16,7 +18,10 @@ CResource::~CResource()
 
 void CResource::addReference()
 {
-    ++referenceCount;
+    // Every frame looks resources up and nothing gives the references back; the count
+    // stops at its largest value instead of overflowing after days of drawing.
+    if (referenceCount < std::numeric_limits<int>::max())
+        ++referenceCount;
 }
 
 int CResource::getReferenceCount() const

@@ -19,9 +19,11 @@ public:
     const std::string& getName() const;
     void setName(const std::string& newName);
 
+protected:
+    int referenceCount;                                // 1 at construction, +1 per successful lookup
+
 private:
     std::string name;                                  // empty unless set; then the manager key to leave
-    int referenceCount;                                // 1 at construction, +1 per successful lookup
 };
 
 } // namespace VELK

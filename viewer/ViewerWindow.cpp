@@ -37,12 +37,7 @@ void closeWindow()
 int runViewer(int argc, char** argv)
 {
     std::atexit(engineShutdown);
-    glutInit(&argc, argv);
-    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
-    glutInitWindowSize(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
-    glutInitWindowPosition(50, 50);
-    glutCreateWindow("My Window");
-    std::atexit(shutdownWhileWindowExists);
+    openWindow(argc, argv, static_cast<int>(windowWidth), static_cast<int>(windowHeight), "My Window");
 
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
@@ -58,6 +53,16 @@ int runViewer(int argc, char** argv)
     loadScene();
     glutMainLoop();
     return 0;
+}
+
+void openWindow(int& argc, char** argv, int width, int height, const char* title)
+{
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_RGB | GLUT_DOUBLE | GLUT_DEPTH);
+    glutInitWindowSize(width, height);
+    glutInitWindowPosition(50, 50);
+    glutCreateWindow(title);
+    std::atexit(shutdownWhileWindowExists);
 }
 
 void initGLState()
@@ -91,7 +96,7 @@ void placeCamera()
     gluLookAt(d, d, 0.0, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
 }
 
-void display()
+void renderFrame()
 {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
@@ -100,6 +105,11 @@ void display()
     glRotatef(rotationY, 0.0f, 1.0f, 0.0f);
     drawScene();
     glPopMatrix();
+}
+
+void display()
+{
+    renderFrame();
     glutSwapBuffers();
 
     const GLenum error = glGetError();

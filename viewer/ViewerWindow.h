@@ -3,6 +3,13 @@
 
 int runViewer(int argc, char** argv);                  // does not return: ends through exit
 
+// Opens the GLUT window with the viewer's display mode; the engine shutdown then runs
+// from the at-exit list while the window and its context still exist.
+void openWindow(int& argc, char** argv, int width, int height, const char* title);
+
+// One frame without the swap: clear, the model rotations, the scene.
+void renderFrame();
+
 void initGLState();
 void placeCamera();
 

@@ -1,0 +1,29 @@
+#pragma once
+// Small scenes written into a viewer's scratch Data/ folder by the end-to-end tests.
+
+#include <array>
+#include <string>
+
+#include "tests/e2e/ViewerProcess.h"
+
+// Quadrant colours of the orientation picture, as seen the right way round and up.
+constexpr std::array<int, 3> kTopLeft = {255, 0, 0};       // red
+constexpr std::array<int, 3> kTopRight = {0, 255, 0};      // green
+constexpr std::array<int, 3> kBottomLeft = {0, 0, 255};    // blue
+constexpr std::array<int, 3> kBottomRight = {255, 255, 0}; // yellow
+
+// A 64 x 64 binary PPM split into the four quadrant colours above.
+std::string orientationPicture();
+
+// 005.obj: one quad facing the default camera squarely, 2 units on a side, centred on the
+// origin, textured with the orientation picture (u to the right, v up, as OBJ files give
+// them); its material is white so that the picture's colours show nearly unchanged.
+void writeOrientationScene(ViewerProcess& viewer);
+
+// 005.obj: four quads side by side facing the camera, with four materials: two naming the
+// same picture, one naming a picture that does not exist, one with no picture.
+void writeMaterialScene(ViewerProcess& viewer);
+
+// The dominant colour of a pixel, for telling quadrants apart under lighting: each
+// channel above half of the brightest one counts.
+std::array<int, 3> dominant(std::array<int, 3> pixel);

@@ -1,0 +1,232 @@
+// The complete viewer as a process: loading, drawing, logs and shutdown.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <regex>
+
+#include "tests/e2e/LogLines.h"
+#include "tests/e2e/TestScenes.h"
+#include "tests/e2e/ViewerProcess.h"
+
+namespace
+{
+const std::array<int, 3> kWhite = {255, 255, 255};
+const std::vector<std::string> kCleanMemoryLog = {
+    " -> -- LOGGING START --",
+    " -> [ INFOS ] -------------------Verification memory----------------------",
+    " -> [ INFOS ] Memory clean",
+    " -> [ INFOS ] -----------------------------------------------------------",
+    " -> -- LOGGING STOP --",
+};
+
+// Where a point of the camera-facing plane through the origin lands in the 1024 x 768
+// window at the default camera distance (the eye 4 * sqrt(2) away, 45 degrees vertically).
+std::pair<int, int> toScreen(double right, double up)
+{
+    const double pixelsPerUnit = 384.0 / (4.0 * std::sqrt(2.0) * std::tan(22.5 * M_PI / 180.0));
+    return {static_cast<int>(512.0 + right * pixelsPerUnit), static_cast<int>(384.0 - up * pixelsPerUnit)};
+}
+
+std::array<int, 3> dominantAt(const Screenshot& shot, double right, double up)
+{
+    const auto [x, y] = toScreen(right, up);
+    return dominant(shot.at(x, y));
+}
+
+bool isLoadingLine(const std::string& line)
+{
+    return std::regex_match(line, std::regex("Loading\\.\\.\\. [0-9.e+-]+"));
+}
+
+void quit(ViewerProcess& viewer)
+{
+    viewer.pressKey("Escape");
+    ASSERT_TRUE(viewer.waitForExit());
+    EXPECT_EQ(viewer.exitStatus(), 0);
+    EXPECT_EQ(viewer.errorOutput(), "");
+}
+} // namespace
+
+TEST(ViewerScene, CleanRunPrintsTheLoadTimeAndWritesBothLogs)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeOrientationScene(viewer);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    quit(viewer);
+
+    const auto console = splitLines(viewer.output());
+    ASSERT_EQ(console.size(), 1u) << viewer.output();
+    EXPECT_TRUE(isLoadingLine(console[0])) << console[0];
+
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         {" -> -- LOGGING START --",
+                          " -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+                          " -> [ INFOS ] CResourceManager - LOADING : quadrants.ppm",
+                          " -> [ INFOS ] CResourceManager - RELEASE : 005.obj",
+                          " -> [ INFOS ] CResourceManager - RELEASE : quadrants.ppm",
+                          " -> -- LOGGING STOP --"}),
+              "")
+        << viewer.readFile("global.log");
+    EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "")
+        << viewer.readFile("memory.log");
+}
+
+TEST(ViewerScene, SharedPictureLoadsOnceAndMissingPictureDrawsUntextured)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeMaterialScene(viewer);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+
+    // Two quads share the picture, the third names a missing one, the fourth none.
+    ASSERT_EQ(shot.width, 1024);
+    for (double left : {-1.8, -0.9}) {
+        EXPECT_EQ(dominantAt(shot, left + 0.2, 0.2), kTopLeft) << left;
+        EXPECT_EQ(dominantAt(shot, left + 0.6, 0.2), kTopRight) << left;
+        EXPECT_EQ(dominantAt(shot, left + 0.2, -0.2), kBottomLeft) << left;
+        EXPECT_EQ(dominantAt(shot, left + 0.6, -0.2), kBottomRight) << left;
+    }
+    EXPECT_EQ(dominantAt(shot, 0.4, 0.0), (std::array<int, 3>{0, 0, 255}));    // its own blue, untextured
+    EXPECT_EQ(dominantAt(shot, 1.3, 0.0), (std::array<int, 3>{255, 0, 0}));    // plain red
+
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         {" -> -- LOGGING START --",
+                          " -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+                          " -> [ INFOS ] CResourceManager - LOADING : quadrants.ppm",
+                          " -> [ ERROR ] VELK::CPictureLoader::loadFromFile Data/missing.png [FAILED]",
+                          " -> [ ERROR ] CResourceManager - RELEASE : 005.obj",
+                          " -> [ ERROR ] CResourceManager - RELEASE : quadrants.ppm",
+                          " -> -- LOGGING STOP --"}),
+              "")
+        << viewer.readFile("global.log");
+}
+
+TEST(ViewerScene, PictureReadsTheRightWayRoundAndUp)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeOrientationScene(viewer);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+
+    ASSERT_EQ(shot.width, 1024);
+    EXPECT_EQ(dominantAt(shot, -0.5, 0.5), kTopLeft);
+    EXPECT_EQ(dominantAt(shot, 0.5, 0.5), kTopRight);
+    EXPECT_EQ(dominantAt(shot, -0.5, -0.5), kBottomLeft);
+    EXPECT_EQ(dominantAt(shot, 0.5, -0.5), kBottomRight);
+    EXPECT_EQ(shot.at(5, 5), kWhite);
+}
+
+TEST(ViewerScene, UpAndDownMoveTheCameraAndDraggingTurnsTheModel)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeOrientationScene(viewer);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+
+    const int start = viewer.screenshot().countDifferent(kWhite, 8);
+    ASSERT_GT(start, 10000);
+    for (int i = 0; i < 5; ++i)
+        viewer.pressKey("Up");
+    const int nearer = viewer.screenshot().countDifferent(kWhite, 8);
+    for (int i = 0; i < 10; ++i)
+        viewer.pressKey("Down");
+    const int farther = viewer.screenshot().countDifferent(kWhite, 8);
+    EXPECT_GT(nearer, start * 11 / 10);
+    EXPECT_LT(farther, start * 9 / 10);
+
+    // Holding the button 100 pixels right of the press point turns the quad about y.
+    const Screenshot before = viewer.screenshot();
+    viewer.drag(512, 384, 612, 384, 20);
+    const Screenshot after = viewer.screenshot();
+    int changed = 0;
+    for (std::size_t i = 0; i < before.rgb.size() && i < after.rgb.size(); ++i)
+        changed += std::abs(before.rgb[i] - after.rgb[i]) > 32;
+    EXPECT_GT(changed, 3000);
+    quit(viewer);
+}
+
+TEST(ViewerScene, MissingModelIsReportedEveryFrameAndShutsDownCleanly)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+
+    EXPECT_EQ(shot.countDifferent(kWhite, 0), 0);
+    const auto console = splitLines(viewer.output());
+    ASSERT_GE(console.size(), 3u) << viewer.output();
+    EXPECT_TRUE(isLoadingLine(console[0])) << console[0];
+    for (std::size_t i = 1; i < console.size(); ++i)
+        EXPECT_EQ(console[i], "005.obj not found!");
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         {" -> -- LOGGING START --",
+                          " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/005.obj [FAILED]",
+                          " -> -- LOGGING STOP --"}),
+              "")
+        << viewer.readFile("global.log");
+    EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+}
+
+TEST(ViewerScene, BrokenModelIsReportedLikeAMissingOne)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    viewer.writeDataFile("005.obj", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n");
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    viewer.requestClose();
+    ASSERT_TRUE(viewer.waitForExit());
+    EXPECT_EQ(viewer.exitStatus(), 0);
+    EXPECT_EQ(viewer.errorOutput(), "");
+
+    const auto console = splitLines(viewer.output());
+    ASSERT_GE(console.size(), 2u);
+    EXPECT_EQ(console[1], "005.obj not found!");
+    const auto log = viewer.readLines("global.log");
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_TRUE(isTimedLine(log[log.size() - 2], " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/005.obj [FAILED]"))
+        << viewer.readFile("global.log");
+    EXPECT_TRUE(isTimedLine(log.back(), " -> -- LOGGING STOP --"));
+}
+
+TEST(ViewerScene, BundledModelShowsItsNamePlateTheRightWayAndLogsEveryPictureOnce)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    viewer.copyDataFolder(std::string(VELK_SOURCE_DIR) + "/Data");
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+
+    ASSERT_EQ(shot.width, 1024);
+    const std::array<int, 3> red = {255, 0, 0}, navy = {0, 0, 255}, yellow = {255, 255, 0};
+    // The plate's arrow points right below the letters: a mirrored picture puts its head
+    // on the left, an upside-down one puts the arrow above the letters.
+    EXPECT_EQ(dominant(shot.at(576, 523)), red);                 // arrow head, right
+    EXPECT_EQ(dominant(shot.at(452, 522)), navy);                // left of the head's rows: background
+    EXPECT_EQ(dominant(shot.at(482, 486)), yellow);              // the E's bar, above the arrow
+    EXPECT_EQ(dominant(shot.at(529, 486)), yellow);              // the L's bar
+    EXPECT_EQ(shot.at(5, 5), kWhite);
+    EXPECT_GT(shot.countDifferent(kWhite, 8), 60000);            // the model is there, lit
+
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         {" -> -- LOGGING START --",
+                          " -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+                          " -> [ INFOS ] CResourceManager - LOADING : stone.pgm",
+                          " -> [ INFOS ] CResourceManager - LOADING : tiles.jpg",
+                          " -> [ INFOS ] CResourceManager - LOADING : sign.png",
+                          " -> [ INFOS ] CResourceManager - LOADING : crate.tga",
+                          " -> [ INFOS ] CResourceManager - RELEASE : 005.obj",
+                          " -> [ INFOS ] CResourceManager - RELEASE : crate.tga",
+                          " -> [ INFOS ] CResourceManager - RELEASE : sign.png",
+                          " -> [ INFOS ] CResourceManager - RELEASE : stone.pgm",
+                          " -> [ INFOS ] CResourceManager - RELEASE : tiles.jpg",
+                          " -> -- LOGGING STOP --"}),
+              "")
+        << viewer.readFile("global.log");
+}
