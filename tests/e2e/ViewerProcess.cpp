@@ -150,8 +150,25 @@ void ViewerProcess::writeDataFile(const std::string& name, const std::string& co
     std::ofstream(path, std::ios::binary) << content;
 }
 
+namespace
+{
+// An X server resets when its last client leaves and refuses connections meanwhile, so a
+// viewer started right after another one ended could fail to open the display. The harness
+// stays connected from its first start on; the connection is waited for, then kept.
+void holdDisplayOpen()
+{
+    static Display* held = nullptr;
+    for (int attempt = 0; !held && attempt < 100; ++attempt) {
+        held = XOpenDisplay(nullptr);
+        if (!held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+} // namespace
+
 void ViewerProcess::start()
 {
+    holdDisplayOpen();
     const std::string out = scratch + "/stdout.txt";
     const std::string err = scratch + "/stderr.txt";
     pid = ::fork();
