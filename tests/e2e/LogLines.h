@@ -1,16 +1,16 @@
 #pragma once
 // Log lines as the tests compare them: the time of day is the only part matched by a pattern.
 
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "tests/unit/LogFileMatch.h"
 
 // True when line is "H:M:S" (no leading zeros) followed by exactly rest.
 inline bool isTimedLine(const std::string& line, const std::string& rest)
 {
-    static const std::regex time("^(1?[0-9]|2[0-3]):([1-5]?[0-9]):([1-5]?[0-9]|60)");
-    std::smatch match;
-    return std::regex_search(line, match, time) && line.substr(match.length(0)) == rest;
+    std::size_t pos = 0;
+    return testlog::consumeTime(line, pos) && line.compare(pos, std::string::npos, rest) == 0;
 }
 
 // Compares a whole log file: header lines exactly, every other line as a timed line.

@@ -6,10 +6,11 @@
 
 #include <algorithm>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/unit/LogFileMatch.h"
 
 class GlobalLogLines
 {
@@ -25,11 +26,10 @@ public:
     {
         const std::vector<std::string> all = readAll();
         std::vector<std::string> lines;
-        static const std::regex timed("^[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2}( -> .*)$");
         for (std::size_t i = seen; i < all.size(); ++i) {
-            std::smatch parts;
-            if (std::regex_match(all[i], parts, timed))
-                lines.push_back("T" + parts[1].str());
+            std::size_t pos = 0;
+            if (testlog::consumeTime(all[i], pos) && all[i].compare(pos, 4, " -> ") == 0)
+                lines.push_back("T" + all[i].substr(pos));
             else
                 lines.push_back("NO TIME: " + all[i]);
         }
