@@ -6,6 +6,15 @@
 
 #include "tests/unit/LogFileMatch.h"
 
+// "memory.log" of a run that ends cleanly, after its two header lines.
+inline const std::vector<std::string> kCleanMemoryLog = {
+    " -> -- LOGGING START --",
+    " -> [ INFOS ] -------------------Verification memory----------------------",
+    " -> [ INFOS ] Memory clean",
+    " -> [ INFOS ] -----------------------------------------------------------",
+    " -> -- LOGGING STOP --",
+};
+
 // True when line is "H:M:S" (no leading zeros) followed by exactly rest.
 inline bool isTimedLine(const std::string& line, const std::string& rest)
 {
