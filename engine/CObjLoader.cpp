@@ -153,12 +153,11 @@ void CObjLoader::streamLines(CInputFile& file, std::size_t windowSize)
         kept = static_cast<std::size_t>(end - rest);
         std::memmove(window.get(), rest, kept);
         if (kept == capacity) {
-            // A line longer than the window: it grows by doubling, but never past what the
-            // rest of the file can add, so that a file of one long line needs little more
-            // memory than its own size.
-            std::size_t grown = capacity * 2;
-            if (unread > 0 && kept + unread + 1 < grown)
-                grown = static_cast<std::size_t>(kept + unread + 1);
+            // A line longer than the window. Grown step by step, the window would hold its
+            // old and its new size at once at every step; it grows once, to hold the whole
+            // rest of the file, of which only what the reads reach takes memory. It doubles
+            // only where the rest is not known.
+            const std::size_t grown = unread > 0 ? static_cast<std::size_t>(kept + unread + 1) : capacity * 2;
             std::unique_ptr<char[]> larger(new char[grown]);
             std::memcpy(larger.get(), window.get(), kept);
             window = std::move(larger);
