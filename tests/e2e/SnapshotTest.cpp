@@ -142,7 +142,6 @@ struct HostileRun
 const std::string kPictureLibrary = "newmtl A\nKd 1 0 0\nmap_Kd t.png\n";
 const char* const kLoaded = " -> [ INFOS ] CResourceManager - LOADING : m.obj";
 const char* const kReleased = " -> [ ERROR ] CResourceManager - RELEASE : m.obj";
-const char* const kPictureFailed = " -> [ ERROR ] VELK::CPictureLoader::loadFromFile Data/t.png [FAILED]";
 
 const HostileRun kHostileRuns[] = {
     {"mapKdNamesAModel",
@@ -154,11 +153,8 @@ const HostileRun kHostileRuns[] = {
     {"folderWithAPictureNameAsTheModel", {{"d.png", "<folder>"}}, "Data/d.png", 1,
      {" -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/d.png : a picture, not a model"}},
     {"modelIsAFolder", {{"m.obj", "<folder>"}}, "Data/m.obj", 1,
-     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.obj : is a directory",
-      " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/m.obj [FAILED]"}},
-    {"modelIsAFifo", {{"m.obj", "<fifo>"}}, "Data/m.obj", 1,
-     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.obj : is a FIFO",
-      " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/m.obj [FAILED]"}},
+     {failureLines("CObjLoader", "Data/m.obj", "is a directory")}},
+    {"modelIsAFifo", {{"m.obj", "<fifo>"}}, "Data/m.obj", 1, {failureLines("CObjLoader", "Data/m.obj", "is a FIFO")}},
     {"libraryIsAFifo", {{"m.obj", kTriangleModel}, {"m.mtl", "<fifo>"}}, "Data/m.obj", 0,
      {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.mtl : is a FIFO",
       " -> [ ERROR ] CResourceManager - LOADING : m.obj", kReleased}},
@@ -166,32 +162,20 @@ const HostileRun kHostileRuns[] = {
      {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.mtl : is a device",
       " -> [ ERROR ] CResourceManager - LOADING : m.obj", kReleased}},
     {"pictureIsAFolder", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<folder>"}}, "Data/m.obj", 0,
-     {kLoaded, " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/t.png : is a directory", kPictureFailed,
-      kReleased}},
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a directory"), kReleased}},
     {"pictureIsAFifo", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<fifo>"}}, "Data/m.obj", 0,
-     {kLoaded, " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/t.png : is a FIFO", kPictureFailed, kReleased}},
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a FIFO"), kReleased}},
     {"pictureIsDevZero", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<zero>"}}, "Data/m.obj", 0,
-     {kLoaded, " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/t.png : is a device", kPictureFailed,
-      kReleased}},
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a device"), kReleased}},
     {"missingPictureNamedTwiceIsTriedOnce",
-     {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"},
-      {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
+     {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
      "Data/m.obj", 0,
-     {kLoaded, " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/t.png : cannot open: No such file or directory",
-      kPictureFailed, kReleased}},
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "cannot open: No such file or directory"), kReleased}},
 };
 
 void PrintTo(const HostileRun& hostile, std::ostream* out)
 {
     *out << hostile.name;
-}
-
-std::vector<std::string> between(const std::vector<std::string>& lines)
-{
-    std::vector<std::string> all = {" -> -- LOGGING START --"};
-    all.insert(all.end(), lines.begin(), lines.end());
-    all.push_back(" -> -- LOGGING STOP --");
-    return all;
 }
 
 class HostileFiles : public testing::TestWithParam<HostileRun> {};
@@ -232,8 +216,7 @@ TEST(Snapshot, ModelThatRunsOutOfMemoryFailsAsOneLoad)
     EXPECT_EQ(snapshot.exitStatus(), 1);
     EXPECT_EQ(snapshot.errorOutput(), "velk-snapshot: Data/m.obj could not be loaded (global.log says why)\n");
     EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log",
-                         between({" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.obj : out of memory",
-                                  " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/m.obj [FAILED]"})),
+                         between({failureLines("CObjLoader", "Data/m.obj", "out of memory")})),
               "")
         << snapshot.readFile("global.log");
     EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");

@@ -243,12 +243,6 @@ struct HostileScene
     std::vector<std::string> log;                            // global.log between START and STOP
 };
 
-std::string pictureFailure(const std::string& name, const std::string& reason)
-{
-    return " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/" + name + " : " + reason + "\n" +
-           " -> [ ERROR ] VELK::CPictureLoader::loadFromFile Data/" + name + " [FAILED]";
-}
-
 const HostileScene kHostileScenes[] = {
     {"picturesOfEveryWrongKind",
      {{"005.obj", "mtllib m.mtl\nv 0 0 -1\nv 0 0 1\nv -1 1 0\n"
@@ -259,32 +253,16 @@ const HostileScene kHostileScenes[] = {
      true,
      {" -> [ INFOS ] CResourceManager - LOADING : 005.obj",
       " -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/other.obj : a model, not a picture",
-      pictureFailure("d.png", "is a directory"), pictureFailure("f.png", "is a FIFO"),
-      pictureFailure("z.png", "is a device"), pictureFailure("missing.png", "cannot open: No such file or directory"),
+      failureLines("CPictureLoader", "Data/d.png", "is a directory"),
+      failureLines("CPictureLoader", "Data/f.png", "is a FIFO"), failureLines("CPictureLoader", "Data/z.png", "is a device"),
+      failureLines("CPictureLoader", "Data/missing.png", "cannot open: No such file or directory"),
       " -> [ ERROR ] CResourceManager - RELEASE : 005.obj"}},
-    {"modelIsAFifo", {{"005.obj", "<fifo>"}}, false,
-     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/005.obj : is a FIFO",
-      " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/005.obj [FAILED]"}},
-    {"libraryIsDevZero", {{"005.obj", kTriangleModel}, {"m.mtl", "<zero>"}}, true,
-     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.mtl : is a device",
-      " -> [ ERROR ] CResourceManager - LOADING : 005.obj", " -> [ ERROR ] CResourceManager - RELEASE : 005.obj"}},
+    {"modelIsAFifo", {{"005.obj", "<fifo>"}}, false, {failureLines("CObjLoader", "Data/005.obj", "is a FIFO")}},
 };
 
 void PrintTo(const HostileScene& scene, std::ostream* out)
 {
     *out << scene.name;
-}
-
-// The log's lines between START and STOP, lines given with a line end inside split.
-std::vector<std::string> between(const std::vector<std::string>& lines)
-{
-    std::vector<std::string> all = {" -> -- LOGGING START --"};
-    for (const std::string& line : lines) {
-        for (const std::string& part : splitLines(line))
-            all.push_back(part);
-    }
-    all.push_back(" -> -- LOGGING STOP --");
-    return all;
 }
 
 class HostileFiles : public testing::TestWithParam<HostileScene> {};
