@@ -1,6 +1,9 @@
 // Log files: header, time-stamped entries, closing line.
 #include "debugging/CLog.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 
 namespace DEBUGGING
@@ -20,8 +23,51 @@ const char* tagFor(int level)
 }
 } // namespace
 
-CLog::CLog(const char* name) : name(name), stream(name, std::ios::out | std::ios::trunc), level(LOG_INFOS)
+CLog::CFileBuffer::CFileBuffer(const std::string& name) : name(name), failed(false) {}
+
+void CLog::CFileBuffer::reportFailure(int error)
 {
+    if (failed)
+        return;
+    failed = true;
+    std::fprintf(stderr, "velk: cannot write %s: %s\n", name.c_str(), std::strerror(error));
+}
+
+bool CLog::CFileBuffer::hasFailed() const
+{
+    return failed;
+}
+
+CLog::CFileBuffer::int_type CLog::CFileBuffer::overflow(int_type c)
+{
+    const int_type result = std::filebuf::overflow(c);
+    if (traits_type::eq_int_type(result, traits_type::eof()) && !traits_type::eq_int_type(c, traits_type::eof()))
+        reportFailure(errno);
+    return result;
+}
+
+int CLog::CFileBuffer::sync()
+{
+    const int result = std::filebuf::sync();
+    if (result != 0)
+        reportFailure(errno);
+    return result;
+}
+
+std::streamsize CLog::CFileBuffer::xsputn(const char_type* text, std::streamsize count)
+{
+    const std::streamsize written = std::filebuf::xsputn(text, count);
+    if (written < count)
+        reportFailure(errno);
+    return written;
+}
+
+CLog::CLog(const char* name) : name(name), file(this->name), stream(&file), level(LOG_INFOS)
+{
+    if (!file.open(this->name, std::ios::out | std::ios::trunc)) {
+        file.reportFailure(errno);
+        stream.setstate(std::ios::failbit);
+    }
     const int remembered = level;
     level = LOG_NONE;
     stream << "LOG NAME : " << this->name << std::endl << std::endl;
@@ -35,8 +81,9 @@ CLog::~CLog()
     level = LOG_NONE;
     write("-- LOGGING STOP --\n");
     level = remembered;
-    if (stream.good())
-        stream.close();
+    // Closing writes what is still buffered; a failure there is the last one to report.
+    if (file.is_open() && !file.close())
+        file.reportFailure(errno);
 }
 
 std::ostream& CLog::write(const std::string& text)
@@ -62,6 +109,11 @@ int CLog::getLevel() const
 const std::string& CLog::getName() const
 {
     return name;
+}
+
+bool CLog::isWritten() const
+{
+    return !file.hasFailed();
 }
 
 } // namespace DEBUGGING

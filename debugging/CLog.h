@@ -1,6 +1,7 @@
 #pragma once
 // One log file: a header, then one entry per write, each prefixed with the local time
-// of day and the tag of the level in force, and a closing line when it is deleted.
+// of day and the tag of the level in force, and a closing line when it is deleted. A file
+// that cannot be created or written is said once on stderr, since the log cannot say it.
 
 #include <fstream>
 #include <ostream>
@@ -30,10 +31,31 @@ public:
     void setLevel(int newLevel);                       // stays in force until set again
     int getLevel() const;
     const std::string& getName() const;
+    bool isWritten() const;                            // the file was created and no write failed so far
 
 private:
+    // The file under the stream; the first failure to open or write it goes to stderr as
+    // "velk: cannot write <name>: <system's reason>".
+    class CFileBuffer : public std::filebuf
+    {
+    public:
+        explicit CFileBuffer(const std::string& name);
+        void reportFailure(int error);                 // once per file
+        bool hasFailed() const;
+
+    protected:
+        int_type overflow(int_type c) override;
+        int sync() override;
+        std::streamsize xsputn(const char_type* text, std::streamsize count) override;
+
+    private:
+        std::string name;
+        bool failed;
+    };
+
     std::string name;                                  // also the path opened
-    std::ofstream stream;
+    CFileBuffer file;
+    std::ostream stream;                               // writes through file
     int level;                                         // a LogLevel; other values tag as LOG_NONE
 };
 

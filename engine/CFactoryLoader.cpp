@@ -38,6 +38,26 @@ void CFactoryLoader::registerLoader(VLoader* loader)
 
 void* CFactoryLoader::loadFromFile(std::string fileName)
 {
+    const std::shared_ptr<VLoader> loader = findLoader(fileName);
+    return loader ? load(loader, fileName) : nullptr;
+}
+
+void* CFactoryLoader::loadFromFile(std::string fileName, const std::string& product)
+{
+    const std::shared_ptr<VLoader> loader = findLoader(fileName);
+    if (!loader)
+        return nullptr;
+    const std::string made = loader->getProduct();
+    if (made != product) {
+        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, "VELK::CFactoryLoader::loadFromFile : " + fileName + " : a " +
+                                                        made + ", not a " + product);
+        return nullptr;
+    }
+    return load(loader, fileName);
+}
+
+std::shared_ptr<VLoader> CFactoryLoader::findLoader(const std::string& fileName)
+{
     const std::size_t dot = fileName.rfind('.');
     const std::string extension = dot == std::string::npos ? fileName : fileName.substr(dot + 1);
 
@@ -48,11 +68,22 @@ void* CFactoryLoader::loadFromFile(std::string fileName)
         return nullptr;
     }
     // Held for the call, so that a loader stays alive even if the table is emptied meanwhile.
-    const std::shared_ptr<VLoader> loader = found->second;
+    return found->second;
+}
+
+void* CFactoryLoader::load(const std::shared_ptr<VLoader>& loader, const std::string& fileName)
+{
     try {
         return loader->loadFromFile(fileName);
     } catch (const DEBUGGING::CException& failure) {
         DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, failure.what());
+        return nullptr;
+    } catch (const std::exception& failure) {
+        // A loader that lets another standard exception out (out of memory, a stream
+        // error) has failed that load all the same; the program goes on.
+        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, "VELK::CFactoryLoader::loadFromFile : " + fileName + " : " +
+                                                        VLoader::reasonFor(failure));
+        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, "VELK::CFactoryLoader::loadFromFile : " + fileName + " [FAILED]");
         return nullptr;
     }
 }

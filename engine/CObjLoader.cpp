@@ -1,8 +1,8 @@
 // The OBJ reader: the file streamed through a window, the line loop, one handler per keyword.
 #include "engine/CObjLoader.h"
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -43,6 +43,11 @@ CObjLoader::CObjLoader()
 CObjLoader::~CObjLoader() = default;
 
 void CObjLoader::saveToFile(void*, std::string) {}
+
+const char* CObjLoader::getProduct() const
+{
+    return "model";
+}
 
 void CObjLoader::setPhaseTimes(CPhaseTimes* times)
 {
@@ -90,64 +95,99 @@ void CObjLoader::beginLoad(const std::string& name)
 
 bool CObjLoader::readWholeFile(const std::string& path, std::string& text)
 {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
-        return false;
+    CInputFile file(path);
+    if (file.readAll(text))
+        return true;
+    if (!file.isMissing())
+        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, "VELK::CObjLoader::loadFromFile : " + path + " : " + file.getReason());
     text.clear();
-    char block[64 * 1024];
-    std::size_t got = 0;
-    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
-        text.append(block, got);
-    const bool failed = std::ferror(file) != 0;      // a folder opens, but cannot be read
-    std::fclose(file);
-    return !failed;
+    return false;
 }
 
 void* CObjLoader::loadFromFile(std::string name)
 {
-    beginLoad(name);
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (!file)
-        throw DEBUGGING::CException(failureMessage(name));
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(file, &std::fclose);
+    return loadStreamed(name, &CObjLoader::readWholeFile, kWindowSize);
+}
 
-    std::vector<char> window(kWindowSize);
-    std::size_t kept = 0;
-    bool firstBlock = true;
+CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& readFile, std::size_t windowSize)
+{
+    beginLoad(name);
     try {
-        for (;;) {
-            const std::size_t got = std::fread(window.data() + kept, 1, window.size() - kept, file);
-            if (std::ferror(file))
-                throw DEBUGGING::CException(failureMessage(name));
-            const bool atEnd = got == 0;
-            const char* end = window.data() + kept + got;
-            const char* begin = window.data();
-            if (firstBlock) {
-                begin = skipByteOrderMark(begin, end);
-                firstBlock = false;
-            }
-            const char* rest = parseLines(begin, end, atEnd);
-            kept = static_cast<std::size_t>(end - rest);
-            std::memmove(window.data(), rest, kept);
-            if (atEnd)
-                break;
-            if (kept == window.size())
-                window.resize(window.size() * 2);
-        }
+        CInputFile file(name);
+        if (!file.isOpen())
+            reject(0, file.getReason());
+        streamLines(file, windowSize);
     } catch (...) {
-        clearWorkingData();
-        throw;
+        abandonLoad();
     }
-    closer.reset();
-    std::vector<char>().swap(window);
-    return finishLoad(&CObjLoader::readWholeFile);
+    return finishLoad(readFile);
+}
+
+void CObjLoader::streamLines(CInputFile& file, std::size_t windowSize)
+{
+    // The window holds the unfinished line at its front, then what was read after it. It is
+    // not zero-filled, so that the part no read reaches takes no memory.
+    std::size_t capacity = std::max<std::size_t>(windowSize, 1);
+    std::unique_ptr<char[]> window(new char[capacity]);
+    std::uint64_t unread = file.getSize();             // as far as is known
+    std::size_t kept = 0;
+    bool markLookedFor = false;
+    for (;;) {
+        // Each read adds a window's worth, or as much as is kept while a long line grows.
+        const std::size_t asked = std::min(capacity - kept, std::max(windowSize, kept));
+        const std::size_t got = file.read(window.get() + kept, asked);
+        if (file.hasFailed())
+            reject(0, file.getReason());
+        unread -= std::min<std::uint64_t>(unread, got);
+        const bool atEnd = got < asked;
+        const char* begin = window.get();
+        const char* end = begin + kept + got;
+        // The mark is looked for once three bytes are in, or at the end of a shorter file.
+        if (!markLookedFor && (end - begin >= 3 || atEnd)) {
+            begin = skipByteOrderMark(begin, end);
+            markLookedFor = true;
+        }
+        const char* rest = markLookedFor ? parseLines(begin, end, atEnd) : begin;
+        if (atEnd)
+            return;
+        kept = static_cast<std::size_t>(end - rest);
+        std::memmove(window.get(), rest, kept);
+        if (kept == capacity) {
+            // A line longer than the window. Grown step by step, the window would hold its
+            // old and its new size at once at every step; it grows once, to hold the whole
+            // rest of the file, of which only what the reads reach takes memory. It doubles
+            // only where the rest is not known.
+            const std::size_t grown = unread > 0 ? static_cast<std::size_t>(kept + unread + 1) : capacity * 2;
+            std::unique_ptr<char[]> larger(new char[grown]);
+            std::memcpy(larger.get(), window.get(), kept);
+            window = std::move(larger);
+            capacity = grown;
+        }
+    }
+}
+
+void CObjLoader::abandonLoad()
+{
+    // The working data goes first, so that a load that ran out of memory has some to report with.
+    clearWorkingData();
+    try {
+        throw;
+    } catch (const DEBUGGING::CException&) {
+        throw;
+    } catch (const std::exception& failure) {
+        reject(0, reasonFor(failure));
+    }
 }
 
 CMeshData* CObjLoader::loadFromText(const std::string& name, const std::string& objText, const FileReader& readFile)
 {
     beginLoad(name);
-    const char* end = objText.data() + objText.size();
-    parseLines(skipByteOrderMark(objText.data(), end), end, true);
+    try {
+        const char* end = objText.data() + objText.size();
+        parseLines(skipByteOrderMark(objText.data(), end), end, true);
+    } catch (...) {
+        abandonLoad();
+    }
     return finishLoad(readFile);
 }
 
@@ -488,8 +528,7 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
         clearWorkingData();
         return mesh.release();
     } catch (...) {
-        clearWorkingData();
-        throw;
+        abandonLoad();
     }
 }
 

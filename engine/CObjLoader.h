@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CInputFile.h"
 #include "engine/CMaterialRun.h"
 #include "engine/CMeshData.h"
 #include "engine/CObjMaterial.h"
@@ -25,12 +26,19 @@ public:
     ~CObjLoader() override;
     void* loadFromFile(std::string fileName) override;           // a new CMeshData; throws DEBUGGING::CException
     void saveToFile(void* data, std::string fileName) override;  // writes nothing
+    const char* getProduct() const override;                     // "model"
+
+    // loadFromFile with its parts chosen, for tests and fuzzing: the file is read through a
+    // window of windowSize bytes at first (grown for longer lines), libraries through readFile.
+    CMeshData* loadStreamed(const std::string& fileName, const FileReader& readFile, std::size_t windowSize);
 
     // The load once the model is in memory: fileName names it in messages and gives the
     // libraries' folder, readFile supplies the libraries. Throws like loadFromFile.
     CMeshData* loadFromText(const std::string& fileName, const std::string& objText, const FileReader& readFile);
 
-    static bool readWholeFile(const std::string& path, std::string& text);  // the FileReader of loadFromFile
+    // The FileReader of loadFromFile: a library that is not there is no error and logs
+    // nothing; one that is there but cannot be read (a folder, a FIFO) gets an ERROR line.
+    static bool readWholeFile(const std::string& path, std::string& text);
 
     // Seconds spent in each step of the last load, for the benchmarks; filled only while
     // set, so that an ordinary load reads no clock.
@@ -67,6 +75,8 @@ private:
     // Reading the model (CObjLoader.cpp).
     void clearWorkingData();
     void beginLoad(const std::string& fileName);
+    void streamLines(CInputFile& file, std::size_t windowSize);
+    [[noreturn]] void abandonLoad();                   // in a handler: clears, then fails with the reason
     const char* skipByteOrderMark(const char* begin, const char* end) const;
     const char* parseLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
     void parseLine(const char* begin, const char* end);

@@ -5,12 +5,11 @@
 #include <IL/il.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <vector>
 
 #include "debugging/CException.h"
+#include "engine/CInputFile.h"
 #include "math/StringUtils.h"
 
 namespace VELK
@@ -213,14 +212,22 @@ void CPictureLoader::setPixelLimit(long long pixels)
 
 void* CPictureLoader::loadFromFile(std::string fileName)
 {
-    std::ifstream file(fileName, std::ios::binary);
-    if (!file)
-        fail(kLoad, fileName);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
-                                           std::istreambuf_iterator<char>());
-    if (file.bad())
-        fail(kLoad, fileName);
-    return loadFromMemory(fileName, bytes.data(), bytes.size());
+    try {
+        std::string bytes;
+        CInputFile file(fileName);
+        if (!file.readAll(bytes))
+            refuse(kLoad, fileName, file.getReason());
+        return loadFromMemory(fileName, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    } catch (const DEBUGGING::CException&) {
+        throw;
+    } catch (const std::exception& failure) {
+        refuse(kLoad, fileName, reasonFor(failure));
+    }
+}
+
+const char* CPictureLoader::getProduct() const
+{
+    return "picture";
 }
 
 CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsigned char* bytes,

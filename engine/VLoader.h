@@ -1,7 +1,8 @@
 #pragma once
-// The interface of every file loader: it names the extensions it handles, reads a file
-// into a new object that the caller owns, and may write one back.
+// The interface of every file loader: it names the extensions it handles and what it
+// makes of a file, reads a file into a new object that the caller owns, and may write one back.
 
+#include <exception>
 #include <string>
 
 namespace VELK
@@ -14,7 +15,18 @@ public:
     virtual ~VLoader();
     virtual void* loadFromFile(std::string fileName) = 0;             // throws DEBUGGING::CException
     virtual void saveToFile(void* data, std::string fileName) = 0;    // throws DEBUGGING::CException
+    // What loadFromFile makes, in a word: "picture" (a CPicture), "model" (a CMeshData).
+    virtual const char* getProduct() const = 0;
     const std::string& getExtensions() const;
+
+    // A standard exception that ended a load, in the words of a reason line.
+    static std::string reasonFor(const std::exception& failure);
+
+protected:
+    // One ERROR line "<operation> : <fileName> : <reason>", then the engine's exception
+    // "<operation> <fileName> [FAILED]", which the factory writes as the next line.
+    [[noreturn]] static void refuse(const std::string& operation, const std::string& fileName,
+                                    const std::string& reason);
 
 private:
     std::string extensions;

@@ -1,14 +1,73 @@
 // Fuzzes the OBJ reader, the MTL reader and the mesh builder. The input is an OBJ text,
 // optionally followed by the marker line "=mtl=" and the text of the material library
-// that the model's first "mtllib" line is given.
+// that the model's first "mtllib" line is given. The text is loaded from memory, and once
+// more streamed from a file through a window of a few bytes, so that words and lines are
+// cut at every window edge and long lines make the window grow; both must give the same.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
 #include "engine/CObjLoader.h"
+
+namespace
+{
+
+const char* const kStreamed = "fuzz-model.obj";
+
+// The mesh's promises: every index names a vertex, subsets cover the indices in order.
+void checkMesh(const CMeshData& mesh)
+{
+    for (std::uint32_t i = 0; i < mesh.indexCount; ++i) {
+        if (mesh.indices[i] >= mesh.vertexCount)
+            std::abort();
+    }
+    std::uint64_t next = 0;
+    for (const CMeshSubset& subset : mesh.subsets) {
+        if (subset.firstIndex < 0 || static_cast<std::uint64_t>(subset.firstIndex) != next)
+            std::abort();
+        next += 3 * static_cast<std::uint64_t>(subset.triangleCount);
+    }
+    if (!mesh.subsets.empty() && next != mesh.indexCount)
+        std::abort();
+}
+
+bool sameMesh(const CMeshData& a, const CMeshData& b)
+{
+    if (a.vertexCount != b.vertexCount || a.indexCount != b.indexCount ||
+        a.vertexElementCount != b.vertexElementCount || a.subsets.size() != b.subsets.size())
+        return false;
+    if (std::memcmp(a.vertices, b.vertices, std::size_t(a.vertexCount) * a.vertexSize) != 0 ||
+        std::memcmp(a.indices, b.indices, std::size_t(a.indexCount) * 4) != 0 ||
+        std::memcmp(a.vertexElements, b.vertexElements, std::size_t(a.vertexElementCount) * sizeof(CVertexElement)) != 0)
+        return false;
+    for (std::size_t k = 0; k < a.subsets.size(); ++k) {
+        const CMeshSubset& x = a.subsets[k];
+        const CMeshSubset& y = b.subsets[k];
+        if (x.name != y.name || x.textureFile != y.textureFile || x.firstIndex != y.firstIndex ||
+            x.triangleCount != y.triangleCount)
+            return false;
+    }
+    return true;
+}
+
+// One library, handed out once, as one file on disk would be read once.
+VELK::CObjLoader::FileReader libraryReader(bool present, const std::string& mtl, int& reads)
+{
+    return [present, &mtl, &reads](const std::string&, std::string& text) {
+        if (!present || reads++ > 0)
+            return false;
+        text = mtl;
+        return true;
+    };
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
@@ -24,34 +83,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t split = input.find(marker);
     const std::string obj = input.substr(0, split);
     const std::string mtl = split == std::string::npos ? std::string() : input.substr(split + marker.size());
-
-    // One library, handed out once, as one file on disk would be read once.
-    int libraryReads = 0;
-    const VELK::CObjLoader::FileReader readFile = [&](const std::string&, std::string& text) {
-        if (split == std::string::npos || libraryReads++ > 0)
-            return false;
-        text = mtl;
-        return true;
-    };
+    const bool hasLibrary = split != std::string::npos;
 
     VELK::CObjLoader loader;
+    int textReads = 0;
+    std::unique_ptr<CMeshData> fromText;
     try {
-        CMeshData* mesh = loader.loadFromText("fuzz/model.obj", obj, readFile);
-        // The mesh's promises: every index names a vertex, subsets cover the indices in order.
-        for (std::uint32_t i = 0; i < mesh->indexCount; ++i) {
-            if (mesh->indices[i] >= mesh->vertexCount)
-                std::abort();
-        }
-        std::uint64_t next = 0;
-        for (const CMeshSubset& subset : mesh->subsets) {
-            if (subset.firstIndex < 0 || static_cast<std::uint64_t>(subset.firstIndex) != next)
-                std::abort();
-            next += 3 * static_cast<std::uint64_t>(subset.triangleCount);
-        }
-        if (!mesh->subsets.empty() && next != mesh->indexCount)
-            std::abort();
-        delete mesh;
+        fromText.reset(loader.loadFromText("fuzz/model.obj", obj, libraryReader(hasLibrary, mtl, textReads)));
+        checkMesh(*fromText);
     } catch (const DEBUGGING::CException&) {
     }
+
+    std::FILE* file = std::fopen(kStreamed, "wb");
+    if (!file || std::fwrite(obj.data(), 1, obj.size(), file) != obj.size() || std::fclose(file) != 0)
+        std::abort();
+    const std::size_t window = 1 + (size == 0 ? 0 : data[size / 2] % 32);
+    int streamReads = 0;
+    std::unique_ptr<CMeshData> streamed;
+    try {
+        streamed.reset(loader.loadStreamed(kStreamed, libraryReader(hasLibrary, mtl, streamReads), window));
+    } catch (const DEBUGGING::CException&) {
+    }
+    if (!fromText != !streamed || (fromText && !sameMesh(*fromText, *streamed)))
+        std::abort();
     return 0;
 }

@@ -5,6 +5,8 @@
 
 #include <chrono>
 #include <iostream>
+#include <memory>
+#include <set>
 
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
@@ -34,23 +36,25 @@ VELK_GL::CGLModel* findModel()
 }
 
 // A picture for every distinct texture name of the model, stored under the name as the
-// library wrote it. A picture that does not load leaves its groups untextured.
+// library wrote it. A picture that does not load leaves its groups untextured; each name
+// is tried once, however many materials name it.
 void loadTextures(const VELK_GL::CGLModel& model)
 {
+    std::set<std::string> tried;
     for (unsigned group = 0; group < model.getGroupCount(); ++group) {
         const std::string name = model.getTextureName(group);
-        if (name.empty())
+        if (name.empty() || !tried.insert(name).second)
             continue;
         const std::string path = dataFolder + name;
         if (resourceManager->getResource(name))
             continue;
-        CPicture* picture = static_cast<CPicture*>(factoryLoader->loadFromFile(path));
+        // Asked for as a picture: a file of any other kind is refused before it is read.
+        std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, "picture")));
         if (!picture)
             continue;
         Texture* texture = new Texture();
         texture->createFromPicture(*picture);
         resourceManager->addResource(name, texture);
-        delete picture;
     }
 }
 } // namespace
@@ -71,7 +75,8 @@ void loadScene()
     // the time of the driver's other threads.
     const auto start = std::chrono::steady_clock::now();
     if (!resourceManager->getResource(modelFileName)) {
-        CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(dataFolder + modelFileName));
+        // Asked for as a model: a picture named as the model is refused before it is read.
+        CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(dataFolder + modelFileName, "model"));
         if (mesh) {
             VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
             model->build(*mesh);

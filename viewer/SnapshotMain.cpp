@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "debugging/CLogManager.h"
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
+#include "viewer/ExitSignals.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerState.h"
 #include "viewer/ViewerWindow.h"
@@ -113,6 +115,16 @@ Options parseOptions(int argc, char** argv)
     return options;
 }
 
+// Between its steps the program looks whether a termination signal asked it to end.
+void endIfAsked(const Options& options)
+{
+    if (const int signal = exitSignal()) {
+        std::cerr << "velk-snapshot: stopped by " << exitSignalName(signal) << ", " << options.output
+                  << " not written\n";
+        std::exit(1);
+    }
+}
+
 // The back buffer as a picture, top row first.
 CPicture readBackBuffer(int width, int height)
 {
@@ -129,8 +141,10 @@ int main(int argc, char** argv)
 {
     const Options options = parseOptions(argc, argv);
     std::atexit(engineShutdown);
+    catchExitSignals();
     int glutArgc = 1;                                  // GLUT gets no options of ours
     openWindow(glutArgc, argv, options.width, options.height, "velk-snapshot");
+    endIfAsked(options);
 
     const std::size_t slash = options.model.rfind('/');
     dataFolder = slash == std::string::npos ? "" : options.model.substr(0, slash + 1);
@@ -138,9 +152,14 @@ int main(int argc, char** argv)
 
     engineStartup();
     initGLState();
+    endIfAsked(options);
     loadScene();
+    endIfAsked(options);
     if (!sceneHasModel()) {
-        std::cerr << "velk-snapshot: " << options.model << " could not be loaded (global.log says why)\n";
+        // Pointing to the log is only of use when the log could be written.
+        const bool logged = DEBUGGING::globalLog && DEBUGGING::globalLog->isWritten();
+        std::cerr << "velk-snapshot: " << options.model << " could not be loaded"
+                  << (logged ? " (global.log says why)\n" : "\n");
         std::exit(1);
     }
 
@@ -151,6 +170,7 @@ int main(int argc, char** argv)
     reshape(options.width, options.height);
     renderFrame();
     glFinish();
+    endIfAsked(options);
 
     CPicture picture = readBackBuffer(options.width, options.height);
     // Left to exit like the factory's own loader, so that the image library is shut

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "viewer/ExitSignals.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerState.h"
 
@@ -25,6 +26,15 @@ void shutdownWhileWindowExists()
     engineShutdown();
 }
 
+// Every idle moment asks for the next frame, unless a termination signal asked the program
+// to end: then it ends here, between two callbacks, as Escape ends it.
+void idle()
+{
+    if (exitSignal() != 0)
+        std::exit(0);
+    glutPostRedisplay();
+}
+
 // A window manager's close button ends the program like Escape. GLUT also calls this
 // while it destroys the window during exit; by then there is nothing more to do.
 void closeWindow()
@@ -37,6 +47,7 @@ void closeWindow()
 int runViewer(int argc, char** argv)
 {
     std::atexit(engineShutdown);
+    catchExitSignals();
     openWindow(argc, argv, static_cast<int>(windowWidth), static_cast<int>(windowHeight), "My Window");
 
     glutReshapeFunc(reshape);
@@ -45,7 +56,7 @@ int runViewer(int argc, char** argv)
     glutMouseFunc(mouse);
     glutMotionFunc(motion);
     glutDisplayFunc(display);
-    glutIdleFunc(glutPostRedisplay);
+    glutIdleFunc(idle);
     glutCloseFunc(closeWindow);
 
     engineStartup();

@@ -1,12 +1,16 @@
 // The headless picture: velk-snapshot renders through the viewer's scene code.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
+#include <ostream>
 
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
+#include "tests/e2e/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
 
@@ -120,4 +124,128 @@ TEST(Snapshot, BundledModelMatchesTheReferencePicture)
         far += std::abs(actual->pixels[i] - reference->pixels[i]) > 24;
     EXPECT_LT(far, bytes / 200) << far << " of " << bytes << " bytes differ by more than 24";
     EXPECT_GT(actual->byteCount(), 0u);
+}
+
+// ---- Hostile files and faults: each ends one load, logged, and the program goes on ------
+
+namespace
+{
+struct HostileRun
+{
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;  // below Data/, as writeDataEntry takes them
+    std::string model;                                       // the argument
+    int status;
+    std::vector<std::string> log;                            // global.log between START and STOP
+};
+
+const std::string kPictureLibrary = "newmtl A\nKd 1 0 0\nmap_Kd t.png\n";
+const char* const kLoaded = " -> [ INFOS ] CResourceManager - LOADING : m.obj";
+const char* const kReleased = " -> [ ERROR ] CResourceManager - RELEASE : m.obj";
+
+const HostileRun kHostileRuns[] = {
+    {"mapKdNamesAModel",
+     {{"m.obj", kTriangleModel}, {"m.mtl", "newmtl A\nKd 1 0 0\nmap_Kd other.obj\n"}, {"other.obj", kTriangleModel}},
+     "Data/m.obj", 0,
+     {kLoaded, " -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/other.obj : a model, not a picture", kReleased}},
+    {"pictureNamedAsTheModel", {{"sign.ppm", orientationPicture()}}, "Data/sign.ppm", 1,
+     {" -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/sign.ppm : a picture, not a model"}},
+    {"folderWithAPictureNameAsTheModel", {{"d.png", "<folder>"}}, "Data/d.png", 1,
+     {" -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/d.png : a picture, not a model"}},
+    {"modelIsAFolder", {{"m.obj", "<folder>"}}, "Data/m.obj", 1,
+     {failureLines("CObjLoader", "Data/m.obj", "is a directory")}},
+    {"modelIsAFifo", {{"m.obj", "<fifo>"}}, "Data/m.obj", 1, {failureLines("CObjLoader", "Data/m.obj", "is a FIFO")}},
+    {"libraryIsAFifo", {{"m.obj", kTriangleModel}, {"m.mtl", "<fifo>"}}, "Data/m.obj", 0,
+     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.mtl : is a FIFO",
+      " -> [ ERROR ] CResourceManager - LOADING : m.obj", kReleased}},
+    {"libraryIsDevZero", {{"m.obj", kTriangleModel}, {"m.mtl", "<zero>"}}, "Data/m.obj", 0,
+     {" -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/m.mtl : is a device",
+      " -> [ ERROR ] CResourceManager - LOADING : m.obj", kReleased}},
+    {"pictureIsAFolder", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<folder>"}}, "Data/m.obj", 0,
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a directory"), kReleased}},
+    {"pictureIsAFifo", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<fifo>"}}, "Data/m.obj", 0,
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a FIFO"), kReleased}},
+    {"pictureIsDevZero", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<zero>"}}, "Data/m.obj", 0,
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a device"), kReleased}},
+    {"missingPictureNamedTwiceIsTriedOnce",
+     {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
+     "Data/m.obj", 0,
+     {kLoaded, failureLines("CPictureLoader", "Data/t.png", "cannot open: No such file or directory"), kReleased}},
+};
+
+void PrintTo(const HostileRun& hostile, std::ostream* out)
+{
+    *out << hostile.name;
+}
+
+class HostileFiles : public testing::TestWithParam<HostileRun> {};
+} // namespace
+
+TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
+{
+    const HostileRun& hostile = GetParam();
+    ViewerProcess snapshot(VELK_SNAPSHOT, {hostile.model});
+    for (const auto& [name, content] : hostile.files)
+        writeDataEntry(snapshot, name, content);
+    run(snapshot);
+    EXPECT_EQ(snapshot.exitStatus(), hostile.status);
+    EXPECT_EQ(snapshot.errorOutput(),
+              hostile.status == 0 ? "" : "velk-snapshot: " + hostile.model + " could not be loaded (global.log says why)\n");
+    EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log", between(hostile.log)), "")
+        << snapshot.readFile("global.log");
+    EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Snapshot, ModelThatRunsOutOfMemoryFailsAsOneLoad)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer's allocator ends the program instead of throwing";
+#endif
+    // Each two-byte line is a position of twelve bytes: 1.2 GB of address space, about
+    // twice what the program needs to start, runs out long before the end.
+    std::string model(100'000'000, 'v');
+    for (std::size_t i = 1; i < model.size(); i += 2)
+        model[i] = '\n';
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"Data/m.obj"});
+    snapshot.writeDataFile("m.obj", model);
+    snapshot.setMemoryLimit(1200LL * 1000 * 1000);
+    run(snapshot);
+    EXPECT_EQ(snapshot.exitStatus(), 1);
+    EXPECT_EQ(snapshot.errorOutput(), "velk-snapshot: Data/m.obj could not be loaded (global.log says why)\n");
+    EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log",
+                         between({failureLines("CObjLoader", "Data/m.obj", "out of memory")})),
+              "")
+        << snapshot.readFile("global.log");
+    EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+}
+
+TEST(Snapshot, TerminationSignalEndsItThroughTheNormalExit)
+{
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"Data/m.obj"});
+    snapshot.writeDataFile("m.obj", kTriangleModel);
+    snapshot.start();
+    ASSERT_TRUE(snapshot.waitUntilCatching(SIGTERM));
+    snapshot.sendSignal(SIGTERM);
+    ASSERT_TRUE(snapshot.waitForExit(60));
+    EXPECT_EQ(snapshot.exitStatus(), 1);
+    EXPECT_EQ(snapshot.errorOutput(), "velk-snapshot: stopped by SIGTERM, snapshot.png not written\n");
+    EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log", between({})), "")
+        << snapshot.readFile("global.log");
+    EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+    EXPECT_EQ(snapshot.readFile("snapshot.png"), "");
+}
+
+TEST(Snapshot, LogsThatCannotBeWrittenAreSaidOnStderr)
+{
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"nowhere/model.obj"});
+    std::filesystem::create_symlink("/dev/full", snapshot.directory() + "/global.log");
+    std::filesystem::create_directory(snapshot.directory() + "/memory.log");
+    run(snapshot);
+    EXPECT_EQ(snapshot.exitStatus(), 1);
+    EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: No space left on device\n"
+                                      "velk-snapshot: nowhere/model.obj could not be loaded\n"
+                                      "velk: cannot write memory.log: Is a directory\n");
 }

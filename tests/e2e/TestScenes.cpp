@@ -3,7 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <sstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -95,6 +99,22 @@ void writeMaterialScene(ViewerProcess& viewer)
                          "newmtl broken\nKd 0 0 1\nmap_Kd missing.png\n"
                          "newmtl plain\nKd 1 0 0\n");
     viewer.writeDataFile("quadrants.ppm", orientationPicture());
+}
+
+const char* const kTriangleModel = "mtllib m.mtl\nv 0 0 -1\nv 0 0 1\nv -1 1 0\nusemtl A\nf 2 1 3\n";
+
+void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::string& content)
+{
+    const std::string path = viewer.directory() + "/Data/" + name;
+    std::filesystem::create_directories(viewer.directory() + "/Data");
+    if (content == "<folder>")
+        std::filesystem::create_directory(path);
+    else if (content == "<fifo>")
+        ::mkfifo(path.c_str(), 0600);
+    else if (content == "<zero>")
+        std::filesystem::create_symlink("/dev/zero", path);
+    else
+        viewer.writeDataFile(name, content);
 }
 
 std::array<int, 3> dominant(std::array<int, 3> pixel)

@@ -24,6 +24,13 @@ void writeOrientationScene(ViewerProcess& viewer);
 // same picture, one naming a picture that does not exist, one with no picture.
 void writeMaterialScene(ViewerProcess& viewer);
 
+// Writes Data/<name> as a file of that content, or, for the content "<folder>", "<fifo>" or
+// "<zero>", as a folder, a FIFO or a symbolic link to /dev/zero.
+void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::string& content);
+
+// A triangle facing the default camera, in the material A of the library m.mtl.
+extern const char* const kTriangleModel;
+
 // The dominant colour of a pixel, for telling quadrants apart under lighting: each
 // channel above half of the brightest one counts.
 std::array<int, 3> dominant(std::array<int, 3> pixel);

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <signal.h>
 #include <sstream>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -133,6 +134,11 @@ void ViewerProcess::setEnvironment(const std::string& name, const std::string& v
     environment.emplace_back(name, value);
 }
 
+void ViewerProcess::setMemoryLimit(long long bytes)
+{
+    memoryLimit = bytes;
+}
+
 void ViewerProcess::copyDataFolder(const std::string& from)
 {
     const fs::path data = fs::path(scratch) / "Data";
@@ -181,6 +187,15 @@ void ViewerProcess::start()
             ::_exit(121);
         for (const auto& [name, value] : environment)
             ::setenv(name.c_str(), value.c_str(), 1);
+        // As from a terminal: a test run started in the background would hand down
+        // termination signals ignored.
+        for (int number : {SIGTERM, SIGINT, SIGHUP})
+            ::signal(number, SIG_DFL);
+        if (memoryLimit > 0) {
+            const rlimit limit = {static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};
+            if (::setrlimit(RLIMIT_AS, &limit) != 0)
+                ::_exit(123);
+        }
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(executable.c_str()));
         for (std::string& argument : arguments)
@@ -274,6 +289,28 @@ void ViewerProcess::requestClose()
     XSendEvent(display, target, False, NoEventMask, &event);
     XFlush(display);
     XCloseDisplay(display);
+}
+
+void ViewerProcess::sendSignal(int number)
+{
+    if (pid > 0)
+        ::kill(pid, number);
+}
+
+bool ViewerProcess::waitUntilCatching(int number, int timeoutSeconds)
+{
+    // The kernel lists the signals a process has handlers for as a mask in SigCgt.
+    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+    while (running() && std::chrono::steady_clock::now() < deadline) {
+        std::ifstream in(status);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind("SigCgt:", 0) == 0 && (std::stoull(line.substr(7), nullptr, 16) >> (number - 1)) & 1)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
 }
 
 bool ViewerProcess::running()

@@ -30,6 +30,7 @@ public:
     ~ViewerProcess();                                  // kills the process if it still runs
 
     void setEnvironment(const std::string& name, const std::string& value);
+    void setMemoryLimit(long long bytes);              // of the address space, as ulimit -v sets it
     void copyDataFolder(const std::string& from);      // every file of `from` into <scratch>/Data
     void writeDataFile(const std::string& name, const std::string& content);
 
@@ -40,6 +41,8 @@ public:
     void moveWhileHolding(int x, int y);
     Screenshot screenshot();
     void requestClose();                               // WM_DELETE_WINDOW, as a window manager sends it
+    void sendSignal(int number);                       // as kill does
+    bool waitUntilCatching(int number, int timeoutSeconds = 30);  // false if it never installs a handler
     bool waitForExit(int timeoutSeconds = 30);         // false if it is still running
     int exitStatus() const;                            // 0..255, or -signal
 
@@ -55,6 +58,7 @@ private:
     std::string executable;
     std::vector<std::string> arguments;
     std::vector<std::pair<std::string, std::string>> environment;
+    long long memoryLimit = 0;                         // 0: none
     std::string scratch;
     std::string window;
     pid_t pid = -1;

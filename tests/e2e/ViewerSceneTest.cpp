@@ -1,7 +1,10 @@
 // The complete viewer as a process: loading, drawing, logs and shutdown.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
+#include <filesystem>
+#include <ostream>
 #include <regex>
 
 #include "tests/e2e/LogLines.h"
@@ -11,13 +14,6 @@
 namespace
 {
 const std::array<int, 3> kWhite = {255, 255, 255};
-const std::vector<std::string> kCleanMemoryLog = {
-    " -> -- LOGGING START --",
-    " -> [ INFOS ] -------------------Verification memory----------------------",
-    " -> [ INFOS ] Memory clean",
-    " -> [ INFOS ] -----------------------------------------------------------",
-    " -> -- LOGGING STOP --",
-};
 
 // Where a point of the camera-facing plane through the origin lands in the 1024 x 768
 // window at the default camera distance (the eye 4 * sqrt(2) away, 45 degrees vertically).
@@ -96,6 +92,8 @@ TEST(ViewerScene, SharedPictureLoadsOnceAndMissingPictureDrawsUntextured)
                          {" -> -- LOGGING START --",
                           " -> [ INFOS ] CResourceManager - LOADING : 005.obj",
                           " -> [ INFOS ] CResourceManager - LOADING : quadrants.ppm",
+                          " -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/missing.png : "
+                          "cannot open: No such file or directory",
                           " -> [ ERROR ] VELK::CPictureLoader::loadFromFile Data/missing.png [FAILED]",
                           " -> [ ERROR ] CResourceManager - RELEASE : 005.obj",
                           " -> [ ERROR ] CResourceManager - RELEASE : quadrants.ppm",
@@ -166,6 +164,8 @@ TEST(ViewerScene, MissingModelIsReportedEveryFrameAndShutsDownCleanly)
         EXPECT_EQ(console[i], "005.obj not found!");
     EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
                          {" -> -- LOGGING START --",
+                          " -> [ ERROR ] VELK::CObjLoader::loadFromFile : Data/005.obj : "
+                          "cannot open: No such file or directory",
                           " -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/005.obj [FAILED]",
                           " -> -- LOGGING STOP --"}),
               "")
@@ -229,4 +229,107 @@ TEST(ViewerScene, BundledModelShowsItsNamePlateTheRightWayAndLogsEveryPictureOnc
                           " -> -- LOGGING STOP --"}),
               "")
         << viewer.readFile("global.log");
+}
+
+// ---- Hostile files and faults: each ends one load, logged, and the viewer goes on -------
+
+namespace
+{
+struct HostileScene
+{
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> files;  // below Data/, as writeDataEntry takes them
+    bool modelLoads;
+    std::vector<std::string> log;                            // global.log between START and STOP
+};
+
+const HostileScene kHostileScenes[] = {
+    {"picturesOfEveryWrongKind",
+     {{"005.obj", "mtllib m.mtl\nv 0 0 -1\nv 0 0 1\nv -1 1 0\n"
+                  "usemtl A\nf 2 1 3\nusemtl B\nf 2 1 3\nusemtl C\nf 2 1 3\nusemtl D\nf 2 1 3\nusemtl E\nf 2 1 3\n"},
+      {"m.mtl", "newmtl A\nmap_Kd other.obj\nnewmtl B\nmap_Kd d.png\nnewmtl C\nmap_Kd f.png\n"
+                "newmtl D\nmap_Kd z.png\nnewmtl E\nmap_Kd missing.png\n"},
+      {"other.obj", kTriangleModel}, {"d.png", "<folder>"}, {"f.png", "<fifo>"}, {"z.png", "<zero>"}},
+     true,
+     {" -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+      " -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/other.obj : a model, not a picture",
+      failureLines("CPictureLoader", "Data/d.png", "is a directory"),
+      failureLines("CPictureLoader", "Data/f.png", "is a FIFO"), failureLines("CPictureLoader", "Data/z.png", "is a device"),
+      failureLines("CPictureLoader", "Data/missing.png", "cannot open: No such file or directory"),
+      " -> [ ERROR ] CResourceManager - RELEASE : 005.obj"}},
+    {"modelIsAFifo", {{"005.obj", "<fifo>"}}, false, {failureLines("CObjLoader", "Data/005.obj", "is a FIFO")}},
+};
+
+void PrintTo(const HostileScene& scene, std::ostream* out)
+{
+    *out << scene.name;
+}
+
+class HostileFiles : public testing::TestWithParam<HostileScene> {};
+class ExitSignal : public testing::TestWithParam<int> {};
+} // namespace
+
+TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheViewerGoesOn)
+{
+    const HostileScene& scene = GetParam();
+    ViewerProcess viewer(VELK_VIEWER);
+    for (const auto& [name, content] : scene.files)
+        writeDataEntry(viewer, name, content);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    quit(viewer);
+
+    // The load time, then, with no model, the line of every frame.
+    const auto console = splitLines(viewer.output());
+    ASSERT_GE(console.size(), 1u);
+    EXPECT_TRUE(isLoadingLine(console[0])) << console[0];
+    EXPECT_EQ(console.size() == 1, scene.modelLoads) << viewer.output();
+    for (std::size_t i = 1; i < console.size(); ++i)
+        EXPECT_EQ(console[i], "005.obj not found!");
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log", between(scene.log)), "")
+        << viewer.readFile("global.log");
+    EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ExitSignal, EndsTheViewerLikeEscape)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeOrientationScene(viewer);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    viewer.sendSignal(GetParam());
+    ASSERT_TRUE(viewer.waitForExit());
+    EXPECT_EQ(viewer.exitStatus(), 0);
+    EXPECT_EQ(viewer.errorOutput(), "");
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         between({" -> [ INFOS ] CResourceManager - LOADING : 005.obj",
+                                  " -> [ INFOS ] CResourceManager - LOADING : quadrants.ppm",
+                                  " -> [ INFOS ] CResourceManager - RELEASE : 005.obj",
+                                  " -> [ INFOS ] CResourceManager - RELEASE : quadrants.ppm"})),
+              "")
+        << viewer.readFile("global.log");
+    EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Viewer, ExitSignal, testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const auto& info) { return std::string(info.param == SIGTERM  ? "SIGTERM"
+                                                                   : info.param == SIGINT ? "SIGINT"
+                                                                                          : "SIGHUP"); });
+
+TEST(ViewerScene, LogsThatCannotBeWrittenAreSaidOnStderr)
+{
+    ViewerProcess viewer(VELK_VIEWER);
+    writeOrientationScene(viewer);
+    std::filesystem::create_symlink("/dev/full", viewer.directory() + "/global.log");
+    std::filesystem::create_directory(viewer.directory() + "/memory.log");
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow()) << viewer.errorOutput();
+    viewer.pressKey("Escape");
+    ASSERT_TRUE(viewer.waitForExit());
+    EXPECT_EQ(viewer.exitStatus(), 0);
+    EXPECT_EQ(viewer.errorOutput(), "velk: cannot write global.log: No space left on device\n"
+                                    "velk: cannot write memory.log: Is a directory\n");
 }

@@ -2,6 +2,7 @@
 // last '.', its log lines, and the loaders' lifetimes.
 #include <gtest/gtest.h>
 
+#include <new>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -21,7 +22,8 @@ using Lines = std::vector<std::string>;
 class RecordingLoader : public VELK::VLoader
 {
 public:
-    RecordingLoader(const std::string& extensions, int& destroyed) : VLoader(extensions), destroyed(destroyed) {}
+    RecordingLoader(const std::string& extensions, int& destroyed, const char* product = "model")
+        : VLoader(extensions), destroyed(destroyed), product(product) {}
     ~RecordingLoader() override { ++destroyed; }
     void* loadFromFile(std::string fileName) override
     {
@@ -29,29 +31,36 @@ public:
         return &result;
     }
     void saveToFile(void*, std::string) override {}
+    const char* getProduct() const override { return product; }
 
     std::vector<std::string> paths;
     int result = 0;                                    // what loadFromFile hands out
 
 private:
     int& destroyed;
+    const char* product;
 };
+
+enum Thrown { ENGINE, RUNTIME_ERROR, OUT_OF_MEMORY, NOT_STANDARD };
 
 class ThrowingLoader : public VELK::VLoader
 {
 public:
-    ThrowingLoader(const std::string& extensions, bool engineException)
-        : VLoader(extensions), engineException(engineException) {}
+    ThrowingLoader(const std::string& extensions, Thrown thrown) : VLoader(extensions), thrown(thrown) {}
     void* loadFromFile(std::string fileName) override
     {
-        if (engineException)
-            throw DEBUGGING::CException("VELK::CObjLoader::loadFromFile " + fileName + " [FAILED]");
-        throw std::runtime_error("not the engine's");
+        switch (thrown) {
+        case ENGINE:        throw DEBUGGING::CException("VELK::CObjLoader::loadFromFile " + fileName + " [FAILED]");
+        case RUNTIME_ERROR: throw std::runtime_error("not the engine's");
+        case OUT_OF_MEMORY: throw std::bad_alloc();
+        default:            throw 7;
+        }
     }
     void saveToFile(void*, std::string) override {}
+    const char* getProduct() const override { return "model"; }
 
 private:
-    bool engineException;
+    Thrown thrown;
 };
 
 class FactoryLoader : public testing::Test
@@ -224,18 +233,45 @@ TEST_F(FactoryLoader, UnregisterAllDestroysEachLoaderOnceAndForgetsEveryExtensio
 
 TEST_F(FactoryLoader, LoaderFailureIsLoggedAsItsMessageAlone)
 {
-    factory.registerLoader(new ThrowingLoader("obj", true));
+    factory.registerLoader(new ThrowingLoader("obj", ENGINE));
 
     EXPECT_EQ(factory.loadFromFile("Data/005.obj"), nullptr);
     EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CObjLoader::loadFromFile Data/005.obj [FAILED]"});
 }
 
-TEST_F(FactoryLoader, ExceptionsOfOtherTypesReachTheCaller)
+TEST_F(FactoryLoader, OtherStandardExceptionsFailTheLoadWithTheirReason)
 {
-    factory.registerLoader(new ThrowingLoader("obj", false));
+    factory.registerLoader(new ThrowingLoader("obj", RUNTIME_ERROR));
+    factory.registerLoader(new ThrowingLoader("big", OUT_OF_MEMORY));
+    factory.registerLoader(new ThrowingLoader("odd", NOT_STANDARD));
 
-    EXPECT_THROW(factory.loadFromFile("Data/005.obj"), std::runtime_error);
-    EXPECT_EQ(log.sinceMark(), Lines{});
+    EXPECT_EQ(factory.loadFromFile("Data/005.obj"), nullptr);
+    EXPECT_EQ(factory.loadFromFile("Data/huge.big"), nullptr);
+    EXPECT_EQ(log.sinceMark(), (Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/005.obj : not the engine's",
+                                      "T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/005.obj [FAILED]",
+                                      "T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/huge.big : out of memory",
+                                      "T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/huge.big [FAILED]"}));
+    // Only what is no standard exception at all reaches the caller.
+    EXPECT_THROW(factory.loadFromFile("a.odd"), int);
+}
+
+TEST_F(FactoryLoader, FileOfAnotherProductIsRefusedBeforeItIsRead)
+{
+    int destroyed = 0;
+    auto* pictures = new RecordingLoader("png", destroyed, "picture");
+    auto* models = new RecordingLoader("obj", destroyed, "model");
+    factory.registerLoader(pictures);
+    factory.registerLoader(models);
+
+    EXPECT_EQ(factory.loadFromFile("Data/other.obj", "picture"), nullptr);
+    EXPECT_EQ(factory.loadFromFile("sign.png", "model"), nullptr);
+    EXPECT_EQ(factory.loadFromFile("Data/005.obj", "model"), &models->result);
+    EXPECT_EQ(factory.loadFromFile("Data/wood.png", "picture"), &pictures->result);
+    EXPECT_EQ(models->paths, Lines{"Data/005.obj"});
+    EXPECT_EQ(pictures->paths, Lines{"Data/wood.png"});
+    EXPECT_EQ(log.sinceMark(),
+              (Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/other.obj : a model, not a picture",
+                     "T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : sign.png : a picture, not a model"}));
 }
 
 TEST_F(FactoryLoader, ErrorLevelStaysInForceAfterAFailure)

@@ -1,4 +1,5 @@
-// One log file: header, entries with time and level tag, the closing line, failed opens.
+// One log file: header, entries with time and level tag, the closing line, failed opens
+// and writes said on stderr.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -35,6 +36,7 @@ TEST_F(CLogFile, HeaderIsFlushedAndEntriesWaitForTheCallersLineEnd)
     EXPECT_EQ(testlog::readFile("x.log"), "LOG NAME : x.log\n\n");
     log.write("entry") << std::endl;
     EXPECT_TRUE(logLinesAre("x.log", {"LOG NAME : x.log", "", "{T} -> -- LOGGING START --", "{T} -> [ INFOS ] entry"}));
+    EXPECT_TRUE(log.isWritten());
 }
 
 TEST_F(CLogFile, OpeningTruncatesEarlierContent)
@@ -136,6 +138,7 @@ struct Unopenable
 {
     const char* name;
     const char* file;
+    const char* said;                                  // the one line on stderr
 };
 
 void PrintTo(const Unopenable& value, std::ostream* out)
@@ -144,9 +147,10 @@ void PrintTo(const Unopenable& value, std::ostream* out)
 }
 
 const Unopenable kUnopenable[] = {
-    {"emptyName", ""},
-    {"missingFolder", "no-such-folder/x.log"},
-    {"folderItself", "."},
+    {"emptyName", "", "velk: cannot write : No such file or directory\n"},
+    {"missingFolder", "no-such-folder/x.log", "velk: cannot write no-such-folder/x.log: No such file or directory\n"},
+    {"folderItself", ".", "velk: cannot write .: Is a directory\n"},
+    {"fullDisk", "/dev/full", "velk: cannot write /dev/full: No space left on device\n"},
 };
 
 class CLogUnopenable : public testing::TestWithParam<Unopenable>
@@ -157,15 +161,19 @@ protected:
 
 } // namespace
 
-TEST_P(CLogUnopenable, DropsEveryWriteSilently)
+TEST_P(CLogUnopenable, DropsEveryWriteAndSaysSoOnceOnStderr)
 {
+    testing::internal::CaptureStderr();
     {
         CLog log(GetParam().file);
         EXPECT_EQ(log.getName(), GetParam().file);
+        EXPECT_FALSE(log.isWritten());
         log.setLevel(4);
+        log.write("dropped") << std::endl;
         EXPECT_TRUE(log.write("dropped").fail());
         EXPECT_TRUE(log.print(3).fail());
     }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), GetParam().said);
     EXPECT_TRUE(std::filesystem::is_empty(scratch.get()));
 }
 

@@ -624,7 +624,7 @@ TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
     EXPECT_GT(inMemory->indexCount, 30000u);
 }
 
-TEST(ObjFiles, MissingFileThrowsWithoutALogLine)
+TEST(ObjFiles, MissingFileThrowsAfterItsReason)
 {
     const std::size_t before = logLines().size();
     VELK::CObjLoader loader;
@@ -634,7 +634,44 @@ TEST(ObjFiles, MissingFileThrowsWithoutALogLine)
     } catch (const DEBUGGING::CException& e) {
         EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile no/such/file.obj [FAILED]");
     }
-    EXPECT_EQ(logLines().size(), before);
+    const std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), before + 1);
+    EXPECT_EQ(errorText(lines.back()),
+              "VELK::CObjLoader::loadFromFile : no/such/file.obj : cannot open: No such file or directory");
+}
+
+TEST(ObjFiles, LibraryThatIsNoFileIsNamedAndTheModelLoadsWithoutIt)
+{
+    std::ofstream("fifo-lib.obj") << "mtllib fifo.mtl\n" << kSquare << "usemtl A\nf 1 2 3\n";
+    ASSERT_EQ(mkfifo("fifo.mtl", 0600), 0);
+    const std::size_t before = logLines().size();
+    VELK::CObjLoader loader;
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile("fifo-lib.obj")));
+    EXPECT_EQ(mesh->subsets.size(), 0u);
+    const std::vector<std::string> lines = logLines();
+    ASSERT_EQ(lines.size(), before + 1);
+    EXPECT_EQ(errorText(lines.back()), "VELK::CObjLoader::loadFromFile : fifo.mtl : is a FIFO");
+}
+
+// Streamed through windows of a few bytes, every word and line is cut at some window's
+// edge, and a line longer than the window makes it grow; the mesh is the one the whole
+// text gives.
+TEST(ObjFiles, TinyWindowsGiveTheMeshOfTheWholeText)
+{
+    const std::string text = "\xEF\xBB\xBFmtllib lib.mtl\r\nv 0.125 -1e1 3 # " + std::string(300, 'x') +
+                             "\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0.5 0.25\nusemtl B\nf 1/1 2/1 3/1\nusemtl A\n"
+                             "f -4/1 -2/1 -1/1";
+    std::ofstream("windows.obj", std::ios::binary) << text;
+    const auto expected = load(text, kLibraryBA);
+    for (std::size_t window : {1, 2, 3, 5, 8, 13, 64}) {
+        SCOPED_TRACE(window);
+        VELK::CObjLoader loader;
+        std::unique_ptr<CMeshData> mesh(loader.loadStreamed("windows.obj", readerOf(kLibraryBA), window));
+        EXPECT_EQ(vertexFloats(*mesh), vertexFloats(*expected));
+        EXPECT_EQ(indexList(*mesh), indexList(*expected));
+        ASSERT_EQ(mesh->subsets.size(), 2u);
+        EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+    }
 }
 
 // ---------------------------------------------------------------- decided corner cases

@@ -266,10 +266,12 @@ protected:
     GlobalLogLines log;
 };
 
-TEST_F(PictureThroughFactory, MissingPictureGivesOneErrorLineAndNull)
+TEST_F(PictureThroughFactory, MissingPictureGivesItsReasonAndNull)
 {
     EXPECT_EQ(factory.loadFromFile("Data/missing.png"), nullptr);
-    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] " + loadFailure("Data/missing.png")});
+    EXPECT_EQ(log.sinceMark(), (Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/missing.png : "
+                                      "cannot open: No such file or directory",
+                                      "T -> [ ERROR ] " + loadFailure("Data/missing.png")}));
 }
 
 TEST_F(PictureThroughFactory, UpperCaseExtensionIsNotFound)

@@ -1,0 +1,14 @@
+#pragma once
+// Termination signals (SIGTERM, SIGINT, SIGHUP) end the programs the way Escape does: the
+// handler only notes the signal, and the program leaves through exit from a safe point of
+// its own, so that the engine shutdown writes its lines and the memory report.
+
+// Installs the handler; a signal ignored when the program started (as under nohup) stays ignored.
+void catchExitSignals();
+
+// The signal that asked the program to end, or 0. A second one, while the first is still
+// being acted on, ends the program at once.
+int exitSignal();
+
+// "SIGTERM", "SIGINT" or "SIGHUP".
+const char* exitSignalName(int signal);
