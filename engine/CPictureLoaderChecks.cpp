@@ -440,7 +440,10 @@ bool CPictureLoader::isWholePnm(const unsigned char* bytes, std::size_t count, s
     // nothing but separators.
     for (long long i = 0; i < samples; ++i) {
         long long value = 0;
-        if (at >= count)
+        std::size_t next = at;
+        while (next < count && isPnmSpace(bytes[next]))
+            ++next;
+        if (next >= count)
             return refuse(reason, "PNM data ends after " + number(i) + " of " + number(samples) + " samples");
         if (!readPnmNumber(bytes, count, at, value))
             return unreadable("sample " + number(i + 1));
