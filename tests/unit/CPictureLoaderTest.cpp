@@ -438,6 +438,7 @@ const BadFile kGarbage[] = {
     {"unknown-extension.gif", readFile(kPictures + "rgb.png"),
      "the file name's extension names no picture format that is read"},
     {"no-extension", readFile(kPictures + "rgb.png"), "the file name's extension names no picture format that is read"},
+    {"samples-short.ppm", text("P3\n1 1\n255\n1 2 \n"), "PNM data ends after 2 of 3 samples"},
     {"no-components.jpg", {0xFF, 0xD8, 0xFF, 0xC0, 0, 8, 8, 0, 2, 0, 3, 0, 0xFF, 0xDA, 0, 2, 0, 0, 0xFF, 0xD9},
      "DevIL cannot read it: the JPEG data is corrupt"},
 };
