@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <utility>
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
@@ -75,6 +76,7 @@ void CObjLoader::clearWorkingData()
     std::vector<std::int32_t>().swap(texCoordIndices);
     std::vector<std::uint32_t>().swap(faceSizes);
     std::vector<CLibraryName>().swap(libraries);
+    std::string().swap(joinedLine);
     for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
         pendingFaults[kind] = CFault();
         std::vector<CForwardUse>().swap(forwardUses[kind]);
@@ -207,14 +209,36 @@ const char* CObjLoader::parseLines(const char* begin, const char* end, bool atEn
             if (!atEnd)
                 return line;
             ++lineNumber;
-            parseLine(line, end);
+            parseLine(line, CObjText::withoutContinuation(line, end));
             return end;
+        }
+        if (CObjText::continues(line, newline)) {
+            const char* next = parseContinuedLine(line, end, atEnd);
+            if (!next)
+                return line;
+            line = next;
+            continue;
         }
         ++lineNumber;
         parseLine(line, newline);
         line = newline + 1;
     }
     return end;
+}
+
+const char* CObjLoader::parseContinuedLine(const char* begin, const char* end, bool atEnd)
+{
+    // Rare enough to be joined in a copy; the window keeps the statement's first line until
+    // its last one has been read.
+    std::uint64_t lines = 0;
+    const char* next = CObjText::joinContinued(begin, end, atEnd, joinedLine, lines);
+    if (!next)
+        return nullptr;
+    // Messages name the statement's first line; the lines after it count once it is read.
+    ++lineNumber;
+    parseLine(joinedLine.data(), joinedLine.data() + joinedLine.size());
+    lineNumber += lines - 1;
+    return next;
 }
 
 void CObjLoader::parseLine(const char* begin, const char* end)
@@ -441,11 +465,13 @@ void CObjLoader::noteFault(ElementKind kind, std::size_t countSoFar, const std::
 
 void CObjLoader::readUseMaterial(const char* begin, const char* end)
 {
-    const char* p = begin;
-    const char* wordEnd = nullptr;
-    if (!CObjText::nextWord(p, end, wordEnd))
+    // The name is the rest of the line: exporters keep the blanks of material names.
+    const char* nameBegin = nullptr;
+    const char* nameEnd = nullptr;
+    const char* firstEnd = nullptr;
+    if (!CObjText::restOfLine(begin, end, nameBegin, nameEnd, firstEnd))
         return;
-    runs.push_back(CMaterialRun{std::string(p, wordEnd), static_cast<std::int32_t>(emittedCorners),
+    runs.push_back(CMaterialRun{std::string(nameBegin, nameEnd), static_cast<std::int32_t>(emittedCorners),
                                 static_cast<std::uint32_t>(faceSizes.size())});
 }
 
@@ -456,8 +482,12 @@ void CObjLoader::readMaterialLibrary(const char* begin, const char* end)
     const char* firstEnd = nullptr;
     if (!CObjText::restOfLine(begin, end, wholeBegin, wholeEnd, firstEnd))
         return;
-    libraries.push_back(CLibraryName{CObjText::fileNameFrom(wholeBegin, wholeEnd),
-                                     CObjText::fileNameFrom(wholeBegin, firstEnd)});
+    CLibraryName library{CObjText::fileNameFrom(wholeBegin, wholeEnd), {}};
+    const char* p = wholeBegin;
+    const char* wordEnd = nullptr;
+    for (; CObjText::nextWord(p, wholeEnd, wordEnd); p = wordEnd)
+        library.words.push_back(CObjText::fileNameFrom(p, wordEnd));
+    libraries.push_back(std::move(library));
 }
 
 void CObjLoader::reject(std::uint64_t line, const std::string& reason)
@@ -503,7 +533,7 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
             std::vector<CForwardUse>().swap(forwardUses[kind]);
 
         // Every library is read once, in the order of the lines naming it. The whole rest
-        // of the line is the name when such a file exists, else its first word.
+        // of the line is the name when such a file exists, else each of its words in turn.
         std::vector<std::string> read;
         const auto readOnce = [&](const std::string& name) {
             const std::string path = folder + name;
@@ -517,8 +547,10 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
             return true;
         };
         for (const CLibraryName& library : libraries) {
-            if (!readOnce(library.wholeName) && library.firstWord != library.wholeName)
-                readOnce(library.firstWord);
+            if (readOnce(library.wholeName) || library.words.size() < 2)
+                continue;
+            for (const std::string& word : library.words)
+                readOnce(word);
         }
 
         if (phaseTimes)

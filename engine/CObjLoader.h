@@ -69,7 +69,7 @@ private:
     struct CLibraryName                                // one "mtllib" line, back slashes turned to '/'
     {
         std::string wholeName;                         // the rest of the line, blanks included
-        std::string firstWord;
+        std::vector<std::string> words;
     };
 
     // Reading the model (CObjLoader.cpp).
@@ -79,6 +79,7 @@ private:
     [[noreturn]] void abandonLoad();                   // in a handler: clears, then fails with the reason
     const char* skipByteOrderMark(const char* begin, const char* end) const;
     const char* parseLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
+    const char* parseContinuedLine(const char* begin, const char* end, bool atEnd);  // null: unfinished
     void parseLine(const char* begin, const char* end);
     void readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
     void readFace(const char* begin, const char* end);
@@ -98,7 +99,7 @@ private:
     // The material library (CObjLoaderMaterials.cpp).
     bool loadMaterialFile(const std::string& path, const FileReader& readFile);  // false: no such library
     void readMaterials(const char* begin, const char* end);
-    void readMaterialLine(const char* begin, const char* end, float& alpha);
+    void readMaterialLine(const char* begin, const char* end, float& alpha, std::size_t firstOfLibrary);
     void readTextureMap(const char* begin, const char* end);
 
     // Welding and material order (CObjLoaderBuild.cpp).
@@ -131,6 +132,7 @@ private:
     CFault pendingFaults[ELEMENT_KINDS];               // in a list still empty then: counts only if it fills later
     std::vector<CForwardUse> forwardUses[ELEMENT_KINDS];  // each a larger number than the one before
     std::vector<CLibraryName> libraries;
+    std::string joinedLine;                            // a statement whose lines end in backslashes
     CPhaseTimes* phaseTimes;                           // not owned; null unless timing
     double loadStarted;                                // phaseClock() as the load began
 };

@@ -1,5 +1,7 @@
 // The MTL reader: a library's colours, alpha, shininess and diffuse picture.
+#include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "engine/CObjLoader.h"
 #include "engine/CObjText.h"
@@ -20,7 +22,8 @@ bool isKeyword(const char* begin, const char* end, const char* keyword)
 // How many words each map option takes; -1 for "up to three numbers".
 int optionArguments(const char* begin, const char* end)
 {
-    static const char* const oneWord[] = {"-blendu", "-blendv", "-cc", "-clamp", "-imfchan", "-bm", "-boost", "-texres"};
+    static const char* const oneWord[] = {"-blendu", "-blendv", "-boost", "-cc", "-clamp", "-colorspace",
+                                          "-imfchan", "-texres", "-type", "-bm"};
     for (const char* option : oneWord) {
         if (isKeyword(begin, end, option))
             return 1;
@@ -47,16 +50,26 @@ void CObjLoader::readMaterials(const char* begin, const char* end)
 {
     // Set by "d" or "Tr", given to the colours read after it, reset by each "newmtl".
     float alpha = 1.0f;
+    // Statements before the library's first "newmtl" belong to no material, not to the
+    // last one of the library read before.
+    const std::size_t firstOfLibrary = materials.size();
+    std::string joined;
+    std::uint64_t lines = 0;
     const char* line = skipByteOrderMark(begin, end);
     while (line != end) {
         const char* newline = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
-        const char* lineEnd = newline ? newline : end;
-        readMaterialLine(line, lineEnd, alpha);
+        if (newline && CObjText::continues(line, newline)) {
+            line = CObjText::joinContinued(line, end, true, joined, lines);
+            readMaterialLine(joined.data(), joined.data() + joined.size(), alpha, firstOfLibrary);
+            continue;
+        }
+        const char* lineEnd = newline ? newline : CObjText::withoutContinuation(line, end);
+        readMaterialLine(line, lineEnd, alpha, firstOfLibrary);
         line = newline ? newline + 1 : end;
     }
 }
 
-void CObjLoader::readMaterialLine(const char* begin, const char* end, float& alpha)
+void CObjLoader::readMaterialLine(const char* begin, const char* end, float& alpha, std::size_t firstOfLibrary)
 {
     const char* p = begin;
     const char* keywordEnd = nullptr;
@@ -67,13 +80,16 @@ void CObjLoader::readMaterialLine(const char* begin, const char* end, float& alp
     const char* wordEnd = nullptr;
 
     if (isKeyword(keyword, keywordEnd, "newmtl")) {
-        if (CObjText::nextWord(p, end, wordEnd)) {
-            materials.push_back(CObjMaterial{std::string(p, wordEnd), CMaterial(), std::string()});
+        // The name is the rest of the line, as for "usemtl".
+        const char* nameBegin = nullptr;
+        const char* nameEnd = nullptr;
+        if (CObjText::restOfLine(p, end, nameBegin, nameEnd, wordEnd)) {
+            materials.push_back(CObjMaterial{std::string(nameBegin, nameEnd), CMaterial(), std::string()});
             alpha = 1.0f;
         }
         return;
     }
-    if (materials.empty())
+    if (materials.size() == firstOfLibrary)
         return;                                        // nothing to set before the first material
     CObjMaterial& last = materials.back();
 

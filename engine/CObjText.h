@@ -1,8 +1,9 @@
 #pragma once
 // Words of a line of OBJ or MTL text, cut in place by the rules of splitWords: white space
 // is blank, tab, line feed, vertical tab, form feed and carriage return. A word that
-// starts with '#' ends the statement.
+// starts with '#' ends the statement. A line ending in a backslash goes on in the next one.
 
+#include <cstdint>
 #include <string>
 
 class CObjText
@@ -39,6 +40,30 @@ public:
     // false when nothing is left.
     static bool restOfLine(const char* p, const char* end, const char*& restBegin, const char*& restEnd,
                            const char*& firstWordEnd);
+
+    // Whether the line [begin, newline) ends in a backslash, a carriage return after it
+    // allowed: its statement goes on in the next line.
+    static bool continues(const char* begin, const char* newline)
+    {
+        const char* last = newline;
+        if (last != begin && last[-1] == '\r')
+            --last;
+        return last != begin && last[-1] == '\\';
+    }
+
+    // The last line of a text, which no line end closes, without a backslash that would
+    // join it to a next line there is none of.
+    static const char* withoutContinuation(const char* begin, const char* end)
+    {
+        return continues(begin, end) ? (end[-1] == '\r' ? end - 2 : end - 1) : end;
+    }
+
+    // The statement starting at begin whose lines end in a backslash, joined into joined
+    // with one blank for each backslash and its line end, so that words never run together.
+    // Returns where the next statement starts and counts the lines taken; null when the
+    // text stops inside the statement and more of it may still come (atEnd false).
+    static const char* joinContinued(const char* begin, const char* end, bool atEnd, std::string& joined,
+                                     std::uint64_t& lines);
 
     // A file name as written, with back slashes (folders written on Windows) turned to '/'.
     static std::string fileNameFrom(const char* begin, const char* end);

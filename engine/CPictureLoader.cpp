@@ -62,6 +62,30 @@ private:
 const char* const kLoad = "VELK::CPictureLoader::loadFromFile";
 const char* const kSave = "VELK::CPictureLoader::saveToFile";
 
+// Why DevIL could not read a picture, from the first code on its error stack.
+std::string devilFailure()
+{
+    const ILenum code = ilGetError();
+    std::string text;
+    switch (code) {
+    case IL_OUT_OF_MEMORY:        text = "out of memory"; break;
+    case IL_FORMAT_NOT_SUPPORTED: text = "this kind of picture is not supported"; break;
+    case IL_ILLEGAL_FILE_VALUE:   text = "the file holds a value out of range"; break;
+    case IL_INVALID_FILE_HEADER:  text = "its header is not valid"; break;
+    case IL_FILE_READ_ERROR:      text = "its data ends too soon"; break;
+    case IL_BAD_DIMENSIONS:       text = "its size is not valid"; break;
+    case IL_LIB_JPEG_ERROR:       text = "the JPEG data is corrupt"; break;
+    case IL_LIB_PNG_ERROR:        text = "the PNG data is corrupt"; break;
+    default: {
+        static const char digits[] = "0123456789ABCDEF";
+        text = "error 0x";
+        for (int shift = 12; shift >= 0; shift -= 4)
+            text += digits[(code >> shift) & 15];
+    }
+    }
+    return "DevIL cannot read it: " + text;
+}
+
 // The DevIL reader for a file name, from the text after its last '.'; IL_TYPE_UNKNOWN
 // for anything else, so that DevIL never guesses a reader from the bytes.
 ILenum typeOf(const std::string& fileName)
@@ -131,10 +155,11 @@ bool isConsistent(const CDevilImage& image)
 // Whether every index of a palette picture names a colour of its palette. DevIL's
 // conversion looks each one up without a check, so an index past the palette (a BMP
 // that declares fewer colours than its pixels use) reads past it.
-bool indicesWithinPalette(const CDevilImage& image)
+bool indicesWithinPalette(const CDevilImage& image, std::string& reason)
 {
     const long long colours = image.get(IL_PALETTE_NUM_COLS);       // the palette's size over its colour size
     const long long colourBytes = image.get(IL_PALETTE_BPP);
+    reason = "the palette of " + std::to_string(colours) + " colours is not supported";
     if (colours < 1 || colours > 256 || colourBytes < 3 || colourBytes > 4)
         return false;
     const long long count = static_cast<long long>(image.get(IL_IMAGE_WIDTH)) * image.get(IL_IMAGE_HEIGHT) *
@@ -144,9 +169,12 @@ bool indicesWithinPalette(const CDevilImage& image)
     image.bind();
     if (!indices || !ilGetPalette())
         return false;
-    for (long long i = 0; i < count; ++i)
-        if (indices[i] >= colours)
+    for (long long i = 0; i < count; ++i) {
+        if (indices[i] >= colours) {
+            reason = "a pixel names a colour beyond the " + std::to_string(colours) + " of its palette";
             return false;
+        }
+    }
     return true;
 }
 
@@ -234,10 +262,15 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
                                          std::size_t count)
 {
     const ILenum type = typeOf(fileName);
-    if (type == IL_TYPE_UNKNOWN || !bytes || count == 0 || count > std::numeric_limits<ILuint>::max())
-        fail(kLoad, fileName);
-    if (!isWhole(type, bytes, count))
-        fail(kLoad, fileName);
+    if (type == IL_TYPE_UNKNOWN)
+        refuse(kLoad, fileName, "the file name's extension names no picture format that is read");
+    if (!bytes || count == 0)
+        refuse(kLoad, fileName, "the file is empty");
+    if (count > std::numeric_limits<ILuint>::max())
+        refuse(kLoad, fileName, "the file of " + std::to_string(count) + " bytes is too large");
+    std::string reason;
+    if (!isWhole(type, bytes, count, reason))
+        refuse(kLoad, fileName, reason);
 
     // Only the top level of a DDS becomes the picture; DevIL is handed a header that
     // announces no smaller levels, so that it reads nothing it would throw away.
@@ -253,40 +286,45 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
 
     CDevilImage image;
     if (!ilLoadL(type, bytes, static_cast<ILuint>(count)))
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, devilFailure());
 
     const ILint width = image.get(IL_IMAGE_WIDTH);
     const ILint height = image.get(IL_IMAGE_HEIGHT);
-    if (!fitsLimits(width, height) || !isConsistent(image))
-        fail(kLoad, fileName);
-    if (image.get(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !indicesWithinPalette(image))
-        fail(kLoad, fileName);
+    if (!fitsLimits(width, height, reason))
+        refuse(kLoad, fileName, reason);
+    // What is left cannot come from a file that passed the checks; the words say where the
+    // fault lies, should DevIL change.
+    const std::string layoutFault = "DevIL gives a decoded picture whose layout does not add up";
+    if (!isConsistent(image))
+        refuse(kLoad, fileName, layoutFault);
+    if (image.get(IL_IMAGE_FORMAT) == IL_COLOUR_INDEX && !indicesWithinPalette(image, reason))
+        refuse(kLoad, fileName, reason);
 
     const unsigned target = targetBytesPerPixel(image);
     const auto format = formats.find(target);
     const auto devilFormat = devilFormats.find(target);
     if (format == formats.end() || devilFormat == devilFormats.end())
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, "DevIL gives a decoded picture of an unknown pixel layout");
 
     // Every channel type DevIL knows (16-bit, float, ...) becomes unsigned bytes here.
     image.bind();
     if (!ilConvertImage(devilFormat->second, IL_UNSIGNED_BYTE))
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, "DevIL cannot convert the picture to 8-bit channels");
     if (image.get(IL_IMAGE_FORMAT) != static_cast<ILint>(devilFormat->second) ||
         image.get(IL_IMAGE_TYPE) != IL_UNSIGNED_BYTE ||
         image.get(IL_IMAGE_BPP) != static_cast<ILint>(target) ||
         image.get(IL_IMAGE_WIDTH) != width || image.get(IL_IMAGE_HEIGHT) != height)
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, layoutFault);
 
     // The copy never reads past what DevIL holds.
     const long long needed = static_cast<long long>(width) * height * target;
     if (static_cast<ILuint>(image.get(IL_IMAGE_SIZE_OF_DATA)) < static_cast<unsigned long long>(needed))
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, layoutFault);
     const bool bottomFirst = image.get(IL_IMAGE_ORIGIN) == IL_ORIGIN_LOWER_LEFT;
     image.bind();
     const ILubyte* data = ilGetData();
     if (!data)
-        fail(kLoad, fileName);
+        refuse(kLoad, fileName, layoutFault);
 
     CPicture* picture = new CPicture(CMyVector<int, 2>(width, height), format->second, data);
     if (bottomFirst)
@@ -300,7 +338,8 @@ void CPictureLoader::saveToFile(void* data, std::string fileName)
         fail(kSave, fileName);
     const CPicture& picture = *static_cast<const CPicture*>(data);
     const auto devilFormat = devilFormats.find(CPicture::bytesPerPixel(picture.format));
-    if (devilFormat == devilFormats.end() || !picture.pixels || !fitsLimits(picture.size[0], picture.size[1]))
+    std::string reason;
+    if (devilFormat == devilFormats.end() || !picture.pixels || !fitsLimits(picture.size[0], picture.size[1], reason))
         fail(kSave, fileName);
 
     // An image made by ilTexImage has its origin at the lower left: its first row is the

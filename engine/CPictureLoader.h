@@ -35,19 +35,21 @@ public:
 
 private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a
-    // partial picture as whole are refused before DevIL sees them.
-    bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count) const;  // type: DevIL's
-    bool isWholePng(const unsigned char* bytes, std::size_t count) const;
+    // partial picture as whole are refused before DevIL sees them; reason says why.
+    bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count, std::string& reason) const;  // type: DevIL's
+    bool isWholePng(const unsigned char* bytes, std::size_t count, std::string& reason) const;
     bool isWholePngData(const unsigned char* header,
-                        const std::vector<std::pair<const unsigned char*, std::size_t>>& data) const;
-    bool isWholeJpeg(const unsigned char* bytes, std::size_t count) const;
-    bool isWholePnm(const unsigned char* bytes, std::size_t count) const;
-    bool isWholeBmp(const unsigned char* bytes, std::size_t count) const;
+                        const std::vector<std::pair<const unsigned char*, std::size_t>>& data,
+                        std::string& reason) const;
+    bool isWholeJpeg(const unsigned char* bytes, std::size_t count, std::string& reason) const;
+    bool isWholePnm(const unsigned char* bytes, std::size_t count, std::string& reason) const;
+    bool isWholeBmp(const unsigned char* bytes, std::size_t count, std::string& reason) const;
     static bool isWholeBmpRunLength(const unsigned char* bytes, std::size_t count, std::size_t at,
-                                    long long width, long long height, bool fourBit);
-    bool isWholeTga(const unsigned char* bytes, std::size_t count) const;
-    bool isWholeDds(const unsigned char* bytes, std::size_t count) const;
-    bool fitsLimits(long long width, long long height) const;
+                                    long long width, long long height, bool fourBit,
+                                    unsigned long long stride, std::string& reason);  // stride: bytes per stored row
+    bool isWholeTga(const unsigned char* bytes, std::size_t count, std::string& reason) const;
+    bool isWholeDds(const unsigned char* bytes, std::size_t count, std::string& reason) const;
+    bool fitsLimits(long long width, long long height, std::string& reason) const;
 
     std::map<unsigned, int> formats;                   // bytes per pixel -> CPicture format
     std::map<unsigned, unsigned> devilFormats;         // bytes per pixel -> DevIL format (an ILenum)

@@ -108,6 +108,7 @@ const Fixture kFixtures[] = {
     {"top-down.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"palette.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"rle8.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
+    {"rle8-padded.bmp", 3, 2, CPicture::FORMAT_BGR, kBgr},
     {"rgba.dds", 3, 2, CPicture::FORMAT_BGRA, kBgra},
     {"dxt1.dds", 4, 8, CPicture::FORMAT_BGRA, greenOverWhite()},
     {"rgb.png", 3, 2, CPicture::FORMAT_BGR, kBgr},
@@ -280,6 +281,17 @@ TEST_F(PictureThroughFactory, UpperCaseExtensionIsNotFound)
     EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : PNG [NOT FOUND]"});
 }
 
+TEST_F(PictureThroughFactory, RefusedPictureGivesItsReasonThenTheFailedLine)
+{
+    Bytes cut = readFile(kPictures + "rgb.png");
+    cut.resize(cut.size() - 1);
+    writeFile("Data/cut.png", cut);
+    EXPECT_EQ(factory.loadFromFile("Data/cut.png"), nullptr);
+    EXPECT_EQ(log.sinceMark(), (Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : Data/cut.png : "
+                                      "PNG data ends inside chunk IEND",
+                                      "T -> [ ERROR ] " + loadFailure("Data/cut.png")}));
+}
+
 TEST_F(PictureThroughFactory, PictureComesBackAsACPicture)
 {
     std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factory.loadFromFile("Data/wood.png")));
@@ -305,6 +317,7 @@ struct BadFile
 {
     std::string name;                                  // also the file's name; its extension picks the reader
     Bytes bytes;
+    std::string reason;                                // the log line's last part
 };
 
 void PrintTo(const BadFile& bad, std::ostream* out)
@@ -314,16 +327,19 @@ void PrintTo(const BadFile& bad, std::ostream* out)
 
 class BadPicture : public PictureLoaderTest, public testing::WithParamInterface<BadFile> {};
 
-TEST_P(BadPicture, IsRefusedWithTheLoadException)
+TEST_P(BadPicture, IsRefusedWithTheLoadExceptionAfterOneLineSayingWhy)
 {
     const BadFile& bad = GetParam();
     writeFile(bad.name, bad.bytes);
+    GlobalLogLines log;
     try {
         delete load(bad.name);
         FAIL() << "loaded";
     } catch (const DEBUGGING::CException& failure) {
         EXPECT_STREQ(failure.what(), loadFailure(bad.name).c_str());
     }
+    EXPECT_EQ(log.sinceMark(),
+              Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : " + bad.name + " : " + bad.reason});
 }
 
 std::string testName(const testing::TestParamInfo<BadFile>& info)
@@ -335,19 +351,53 @@ std::string testName(const testing::TestParamInfo<BadFile>& info)
     return name;
 }
 
-// Each lossless fixture cut short: after its first bytes, in the middle, one byte short.
+// Each lossless fixture cut short: after its first bytes, in the middle, one byte short;
+// with what is said of each cut (the empty file: "the file is empty").
+struct Cut
+{
+    const char* name;
+    const char* reasons[3];                            // cut after 12 bytes, in the middle, one byte short
+};
+
+const char* const kBmpHeaderCut = "BMP header is cut short";
+const char* const kDdsHeaderCut = "DDS header is cut short";
+const char* const kJpegCut = "JPEG data ends before its end-of-image marker";
+const char* const kPngCut = "PNG data ends before chunk IEND";
+const char* const kTgaHeaderCut = "TGA header is cut short";
+
+const Cut kCuts[] = {
+    {"rgb.bmp", {kBmpHeaderCut, kBmpHeaderCut, "BMP pixel data is 1 byte short"}},
+    {"palette.bmp", {kBmpHeaderCut, kBmpHeaderCut, "BMP pixel data is 1 byte short"}},
+    {"rle8.bmp", {kBmpHeaderCut, kBmpHeaderCut, "BMP run-length data ends before its end-of-picture mark"}},
+    {"top-down.bmp", {kBmpHeaderCut, kBmpHeaderCut, "BMP pixel data is 1 byte short"}},
+    {"rgba.dds", {kDdsHeaderCut, kDdsHeaderCut, "DDS data is 1 byte short"}},
+    {"dxt1.dds", {kDdsHeaderCut, kDdsHeaderCut, "DDS data is 1 byte short"}},
+    {"rgb.jpg", {kJpegCut, kJpegCut, kJpegCut}},
+    {"grey.jpeg", {kJpegCut, kJpegCut, kJpegCut}},
+    {"progressive.jpe", {kJpegCut, kJpegCut, kJpegCut}},
+    {"rgb.png", {kPngCut, kPngCut, "PNG data ends inside chunk IEND"}},
+    {"palette.png", {kPngCut, "PNG data ends inside chunk PLTE", "PNG data ends inside chunk IEND"}},
+    {"rgb16.png", {kPngCut, "PNG data ends inside chunk IDAT", "PNG data ends inside chunk IEND"}},
+    {"rgb.ppm", {"PNM pixel data is 17 bytes short", "PNM pixel data is 15 bytes short", "PNM pixel data is 1 byte short"}},
+    {"ascii.ppm",
+     {"PNM width is not a number set off by blanks or line feeds", "PNM data ends after 3 of 18 samples",
+      "PNM data ends after 17 of 18 samples"}},
+    {"grey.pgm", {"PNM pixel data is 5 bytes short", "PNM pixel data is 6 bytes short", "PNM pixel data is 1 byte short"}},
+    {"rgb.tga", {kTgaHeaderCut, "TGA pixel data is 18 bytes short", "TGA pixel data is 1 byte short"}},
+    {"rle.tga", {kTgaHeaderCut, kTgaHeaderCut, "TGA run-length data ends before the picture's last pixel"}},
+    {"rgba-top-left.tga", {kTgaHeaderCut, "TGA pixel data is 21 bytes short", "TGA pixel data is 1 byte short"}},
+};
+
 std::vector<BadFile> truncatedFiles()
 {
     std::vector<BadFile> files;
-    const char* const names[] = {"rgb.bmp", "palette.bmp", "rle8.bmp", "top-down.bmp", "rgba.dds", "dxt1.dds",
-                                 "rgb.jpg", "grey.jpeg", "progressive.jpe", "rgb.png", "palette.png",
-                                 "rgb16.png", "rgb.ppm", "ascii.ppm", "grey.pgm", "rgb.tga", "rle.tga",
-                                 "rgba-top-left.tga"};
-    for (const char* name : names) {
-        const Bytes whole = readFile(kPictures + name);
-        for (std::size_t length : {std::size_t(0), std::size_t(12), whole.size() / 2, whole.size() - 1}) {
-            const std::string file = "cut" + std::to_string(length) + "-" + name;
-            files.push_back({file, Bytes(whole.begin(), whole.begin() + static_cast<long>(length))});
+    for (const Cut& cut : kCuts) {
+        const Bytes whole = readFile(kPictures + cut.name);
+        const std::size_t lengths[] = {0, 12, whole.size() / 2, whole.size() - 1};
+        for (std::size_t i = 0; i < 4; ++i) {
+            const std::string file = "cut" + std::to_string(lengths[i]) + "-" + cut.name;
+            files.push_back({file, Bytes(whole.begin(), whole.begin() + static_cast<long>(lengths[i])),
+                             i == 0 ? "the file is empty" : cut.reasons[i - 1]});
         }
     }
     return files;
@@ -371,24 +421,28 @@ Bytes garbage(std::size_t count, unsigned seed)
 }
 
 const BadFile kGarbage[] = {
-    {"text.bmp", text("not a picture at all\n")},
-    {"text.dds", text("not a picture at all\n")},
-    {"text.jpg", text("not a picture at all\n")},
-    {"text.png", text("not a picture at all\n")},
-    {"text.ppm", text("not a picture at all\n")},
-    {"text.tga", text("not a picture at all\n")},
-    {"noise.bmp", garbage(300, 1)},
-    {"noise.dds", garbage(300, 2)},
-    {"noise.jpe", garbage(300, 3)},
-    {"noise.jpeg", garbage(300, 4)},
-    {"noise.png", garbage(300, 5)},
-    {"noise.pgm", garbage(300, 6)},
-    {"noise.tga", garbage(300, 7)},
-    {"png-named.bmp", readFile(kPictures + "rgb.png")},
-    {"bmp-named.png", readFile(kPictures + "rgb.bmp")},
-    {"tga-named.ppm", readFile(kPictures + "rgb.tga")},
-    {"unknown-extension.gif", readFile(kPictures + "rgb.png")},
-    {"no-extension", readFile(kPictures + "rgb.png")},
+    {"text.bmp", text("not a picture at all\n"), "not a BMP file"},
+    {"text.dds", text("not a picture at all\n"), "not a DDS file"},
+    {"text.jpg", text("not a picture at all\n"), "not a JPEG file"},
+    {"text.png", text("not a picture at all\n"), "not a PNG file"},
+    {"text.ppm", text("not a picture at all\n"), "not a PNM file"},
+    {"text.tga", text("not a picture at all\n"), "8293 x 29793 pixels is over the limit of 67108864"},
+    {"noise.bmp", garbage(300, 1), "not a BMP file"},
+    {"noise.dds", garbage(300, 2), "not a DDS file"},
+    {"noise.jpe", garbage(300, 3), "not a JPEG file"},
+    {"noise.jpeg", garbage(300, 4), "not a JPEG file"},
+    {"noise.png", garbage(300, 5), "not a PNG file"},
+    {"noise.pgm", garbage(300, 6), "not a PNM file"},
+    {"noise.tga", garbage(300, 7), "4798 x 17133 pixels is over the limit of 67108864"},
+    {"png-named.bmp", readFile(kPictures + "rgb.png"), "not a BMP file"},
+    {"bmp-named.png", readFile(kPictures + "rgb.bmp"), "not a PNG file"},
+    {"tga-named.ppm", readFile(kPictures + "rgb.tga"), "not a PNM file"},
+    {"unknown-extension.gif", readFile(kPictures + "rgb.png"),
+     "the file name's extension names no picture format that is read"},
+    {"no-extension", readFile(kPictures + "rgb.png"), "the file name's extension names no picture format that is read"},
+    {"samples-short.ppm", text("P3\n1 1\n255\n1 2 \n"), "PNM data ends after 2 of 3 samples"},
+    {"no-components.jpg", {0xFF, 0xD8, 0xFF, 0xC0, 0, 8, 8, 0, 2, 0, 3, 0, 0xFF, 0xDA, 0, 2, 0, 0, 0xFF, 0xD9},
+     "DevIL cannot read it: the JPEG data is corrupt"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testName);
@@ -447,48 +501,81 @@ TEST_F(PictureLoaderTest, HandMadePngsOfWholeRowsLoad)
 }
 
 const BadFile kBrokenPng[] = {
-    {"unknown-row-filter.png", greyPng({0, 0, 50, 100, 5, 150, 200, 250})},
-    {"image-data-one-byte-short.png", greyPng({0, 0, 50, 100, 0, 150, 200})},
-    {"image-data-one-byte-long.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250, 7})},
-    {"interlaced-data-of-plain-rows.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250}, 1)},
-    {"bad-signature.png", pngWith(1, {'Q'}, 1)},
-    {"bad-header-crc.png", pngWith(29, {0}, 1)},
-    {"chunk-past-end.png", pngWith(33, {0x7f, 0xff, 0xff, 0x00}, 4)},
-    {"no-end-chunk.png", pngWithoutEnd()},
-    {"no-header-chunk.png", pngWith(8, {}, 25)},
+    {"unknown-row-filter.png", greyPng({0, 0, 50, 100, 5, 150, 200, 250}), "PNG row filter type 5 is not valid"},
+    {"image-data-one-byte-short.png", greyPng({0, 0, 50, 100, 0, 150, 200}),
+     "PNG image data holds fewer rows than its header announces"},
+    {"image-data-one-byte-long.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250, 7}),
+     "PNG image data holds more rows than its header announces"},
+    {"interlaced-data-of-plain-rows.png", greyPng({0, 0, 50, 100, 0, 150, 200, 250}, 1),
+     "PNG row filter type 50 is not valid"},
+    {"bad-signature.png", pngWith(1, {'Q'}, 1), "not a PNG file"},
+    {"bad-header-crc.png", pngWith(29, {0}, 1), "PNG chunk IHDR fails its CRC check"},
+    {"chunk-past-end.png", pngWith(33, {0x7f, 0xff, 0xff, 0x00}, 4), "PNG data ends inside chunk IDAT"},
+    {"no-end-chunk.png", pngWithoutEnd(), "PNG data ends before chunk IEND"},
+    {"no-header-chunk.png", pngWith(8, {}, 25), "PNG does not begin with chunk IHDR"},
 };
 
 INSTANTIATE_TEST_SUITE_P(BrokenPng, BadPicture, testing::ValuesIn(kBrokenPng), testName);
 
 const BadFile kRefusedDds[] = {
-    {"premultiplied.dds", dxt1With(84, 0x34545844)},  // DXT4
-    {"volume.dds", dxt1With(24, 2, Bytes(16, 0))},
-    {"cube-map.dds", dxt1With(112, 0x200)},
-    {"linear-size-past-data.dds", dxt1With(20, 17)},
+    {"premultiplied.dds", dxt1With(84, 0x34545844), "DDS compression DXT4 is not supported"},
+    {"volume.dds", dxt1With(24, 2, Bytes(16, 0)), "DDS volume texture is not supported"},
+    {"cube-map.dds", dxt1With(112, 0x200), "DDS cube map is not supported"},
+    {"linear-size-past-data.dds", dxt1With(20, 17), "DDS pitch or linear size of 17 bytes is larger than its data"},
 };
 
 INSTANTIATE_TEST_SUITE_P(RefusedDds, BadPicture, testing::ValuesIn(kRefusedDds), testName);
 
+// The padded run-length BMP (3 x 2, its rows stored as four pixels) with one run made longer.
+Bytes paddedRunLengthWith(std::size_t at, unsigned char run)
+{
+    Bytes bytes = readFile(kPictures + "rle8-padded.bmp");
+    bytes[1078 + at] = run;
+    return bytes;
+}
+
+const BadFile kBrokenRunLength[] = {
+    {"run-past-the-stored-row.bmp", paddedRunLengthWith(6, 2), "BMP run-length data draws past the end of a row"},
+    {"run-past-the-last-row.bmp", paddedRunLengthWith(16, 2), "BMP run-length data draws past the end of a row"},
+};
+
+INSTANTIATE_TEST_SUITE_P(BrokenRunLength, BadPicture, testing::ValuesIn(kBrokenRunLength), testName);
+
 // Inputs that once crashed, hung or exhausted memory inside DevIL.
 const BadFile kRegressions[] = {
-    {"pnm-short-samples-freed-twice.pgm", readFile(kRegress + "pnm-short-samples-freed-twice.pgm")},
-    {"pnm-without-header-hangs.pgm", readFile(kRegress + "pnm-without-header-hangs.pgm")},
-    {"bmp-huge-colour-count.bmp", readFile(kRegress + "bmp-huge-colour-count.bmp")},
-    {"tga-palette-past-end-hangs.tga", readFile(kRegress + "tga-palette-past-end-hangs.tga")},
-    {"pnm-number-joined-to-magic-crashes.pgm", readFile(kRegress + "pnm-number-joined-to-magic-crashes.pgm")},
-    {"pnm-form-feed-exhausts-memory.pgm", readFile(kRegress + "pnm-form-feed-exhausts-memory.pgm")},
-    {"pnm-stray-bytes-in-header-hangs.pgm", readFile(kRegress + "pnm-stray-bytes-in-header-hangs.pgm")},
-    {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm")},
-    {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm")},
-    {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm")},
-    {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds")},
-    {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp")},
-    {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds")},
-    {"png-bad-data-checksum-leaks.png", readFile(kRegress + "png-bad-data-checksum-leaks.png")},
-    {"dds-premultiplied-mipmaps-crash.dds", readFile(kRegress + "dds-premultiplied-mipmaps-crash.dds")},
-    {"dds-bit-count-exhausts-memory.dds", readFile(kRegress + "dds-bit-count-exhausts-memory.dds")},
+    {"pnm-short-samples-freed-twice.pgm", readFile(kRegress + "pnm-short-samples-freed-twice.pgm"),
+     "PNM pixel data is 5 bytes short"},
+    {"pnm-without-header-hangs.pgm", readFile(kRegress + "pnm-without-header-hangs.pgm"), "not a PNM file"},
+    {"bmp-huge-colour-count.bmp", readFile(kRegress + "bmp-huge-colour-count.bmp"),
+     "BMP palette of 4294967040 colours is too large for 8 bits per pixel"},
+    {"tga-palette-past-end-hangs.tga", readFile(kRegress + "tga-palette-past-end-hangs.tga"),
+     "49919 x 41216 pixels is over the limit of 67108864"},
+    {"pnm-number-joined-to-magic-crashes.pgm", readFile(kRegress + "pnm-number-joined-to-magic-crashes.pgm"),
+     "PNM width is not a number set off by blanks or line feeds"},
+    {"pnm-form-feed-exhausts-memory.pgm", readFile(kRegress + "pnm-form-feed-exhausts-memory.pgm"),
+     "PNM height is not a number set off by blanks or line feeds"},
+    {"pnm-stray-bytes-in-header-hangs.pgm", readFile(kRegress + "pnm-stray-bytes-in-header-hangs.pgm"),
+     "PNM width is not a number set off by blanks or line feeds"},
+    {"pnm-tab-separator-freed-twice.ppm", readFile(kRegress + "pnm-tab-separator-freed-twice.ppm"),
+     "PNM width is not a number set off by blanks or line feeds"},
+    {"pnm-bitmap-comment-hangs.pgm", readFile(kRegress + "pnm-bitmap-comment-hangs.pgm"),
+     "PNM width is not a number set off by blanks or line feeds"},
+    {"pnm-16-bit-samples-overrun.ppm", readFile(kRegress + "pnm-16-bit-samples-overrun.ppm"),
+     "16-bit PNM is not supported"},
+    {"dds-sides-whose-product-overflows.dds", readFile(kRegress + "dds-sides-whose-product-overflows.dds"),
+     "2980993732 x 3872784384 pixels is over the limit of 67108864"},
+    {"bmp-index-past-palette-crashes.bmp", readFile(kRegress + "bmp-index-past-palette-crashes.bmp"),
+     "a pixel names a colour beyond the 6 of its palette"},
+    {"dds-linear-size-exhausts-memory.dds", readFile(kRegress + "dds-linear-size-exhausts-memory.dds"),
+     "DDS pitch or linear size of 2214592528 bytes is larger than its data"},
+    {"png-bad-data-checksum-leaks.png", readFile(kRegress + "png-bad-data-checksum-leaks.png"),
+     "PNG chunk IDAT fails its CRC check"},
+    {"dds-premultiplied-mipmaps-crash.dds", readFile(kRegress + "dds-premultiplied-mipmaps-crash.dds"),
+     "DDS compression DXT4 is not supported"},
+    {"dds-bit-count-exhausts-memory.dds", readFile(kRegress + "dds-bit-count-exhausts-memory.dds"),
+     "DDS of 4294967040 bits per pixel is not supported"},
     {"dds-volume-depth-without-flag-exhausts-memory.dds",
-     readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds")},
+     readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds"), "DDS volume texture is not supported"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
@@ -501,7 +588,10 @@ TEST_F(PictureLoaderTest, PixelLimitRefusesLargerPictures)
 {
     const Bytes small = readFile(kPictures + "rgb.png");
     loader.setPixelLimit(5);
+    GlobalLogLines log;
     EXPECT_THROW(delete loader.loadFromMemory("small.png", small.data(), small.size()), DEBUGGING::CException);
+    EXPECT_EQ(log.sinceMark(),
+              Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : small.png : 3 x 2 pixels is over the limit of 5"});
     loader.setPixelLimit(6);
     std::unique_ptr<CPicture> picture(loader.loadFromMemory("small.png", small.data(), small.size()));
     EXPECT_EQ(bytesOf(*picture), kBgr);
