@@ -1,6 +1,7 @@
 // Fuzzes the OBJ reader, the MTL reader and the mesh builder. The input is an OBJ text,
 // optionally followed by the marker line "=mtl=" and the text of the material library
 // that the model's first "mtllib" line is given.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
+#include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
@@ -50,6 +52,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (!mesh->subsets.empty() && next != mesh->indexCount)
             std::abort();
+        // Computed normals: every mesh of the loader is one they read, and all normals end finite.
+        if (!VELK::CMeshNormals::fillMissing(*mesh))
+            std::abort();
+        for (std::uint32_t v = 0; v < mesh->vertexCount; ++v) {
+            for (int i = 3; i < 6; ++i) {
+                if (!std::isfinite(mesh->vertices[8 * v + i]))
+                    std::abort();
+            }
+        }
         delete mesh;
     } catch (const DEBUGGING::CException&) {
     }
