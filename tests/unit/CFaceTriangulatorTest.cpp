@@ -85,6 +85,9 @@ const Face kFaces[] = {
     // The same outline in the plane x = 0, seen from the other side.
     {"notchTurnedAndMirrored", {0, 0, 0, 0, 1, 1, 0, 0, 2, 0, 2, 2, 0, 2, 0}, true, {1, 2, 3, 1, 3, 4, 1, 4, 0}},
     {"quadConcaveAtCorner1", flat({0, 2, 1, 1, 0, 0, 2, 1}), true, {1, 2, 3, 1, 3, 0}},
+    // A square around a square hole, reached through a cut whose two sides coincide.
+    {"holeThroughACut", flat({0, 0, 4, 0, 4, 4, 0, 4, 0, 0, 1, 1, 1, 3, 3, 3, 3, 1, 1, 1}), true,
+     {3, 4, 5, 3, 5, 6, 3, 6, 7, 8, 9, 0, 8, 0, 1, 8, 1, 2, 2, 3, 7, 2, 7, 8}},
     {"quadConcaveAtCorner0", flat({1, 1, 0, 0, 2, 1, 0, 2}), false, {0, 1, 2, 0, 2, 3}},
     {"convexWithACornerOnAnEdge", flat({0, 0, 1, 0, 2, 0, 2, 2, 0, 2}), false, kFan5},
     {"collinear", flat({0, 0, 1, 0, 3, 0, 2, 0, 5, 0}), false, kFan5},
@@ -108,14 +111,6 @@ TEST_P(FaceCut, GivesTheseTriangles)
 
 INSTANTIATE_TEST_SUITE_P(Faces, FaceCut, testing::ValuesIn(kFaces),
                          [](const auto& info) { return std::string(info.param.name); });
-
-TEST(FaceCut, SquareWithAHoleReachedThroughACutIsFilledAroundTheHole)
-{
-    const std::vector<float> xyz = flat({0, 0, 4, 0, 4, 4, 0, 4, 0, 0, 1, 1, 1, 3, 3, 3, 3, 1, 1, 1});
-    const CCut result = cut(xyz);
-    EXPECT_TRUE(result.clipped);
-    expectFillsOutline(xyz, result.triangles);
-}
 
 // A comb of 255 teeth: the largest face that is cut, within its bounded work; one corner
 // more and it is fanned.

@@ -1038,50 +1038,48 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
 // which the loader does not read; they are joined here.
 TEST(ObjCorpus, ConcaveFacesFillTheirOutlines)
 {
-    const std::string root = VELK_CORPUS;
     struct stat info;
-    if (stat(root.c_str(), &info) != 0)
-        GTEST_SKIP() << "no corpus at " << root;
+    if (stat(VELK_CORPUS, &info) != 0)
+        GTEST_SKIP() << "no corpus at " << VELK_CORPUS;
+    using Point = std::array<double, 3>;
+    const auto newell = [](const std::vector<Point>& outline) {
+        Point n = {0, 0, 0};
+        for (std::size_t k = 0; k < outline.size(); ++k) {
+            const Point& p = outline[k];
+            const Point& q = outline[(k + 1) % outline.size()];
+            for (int i = 0; i < 3; ++i)
+                n[i] += (p[(i + 1) % 3] - q[(i + 1) % 3]) * (p[(i + 2) % 3] + q[(i + 2) % 3]);
+        }
+        return std::hypot(n[0], n[1], n[2]) / 2;
+    };
     for (const char* relative : {"assimp/test/models/OBJ/concave_polygon.obj", "trimesh/models/wallhole.obj",
                                  "tinyobjloader/models/issue-319-002.obj", "tinyobjloader/models/issue-319-003.obj"}) {
         SCOPED_TRACE(relative);
-        std::ifstream file(root + "/" + relative, std::ios::binary);
         std::stringstream text;
-        text << file.rdbuf();
+        text << std::ifstream(std::string(VELK_CORPUS) + "/" + relative, std::ios::binary).rdbuf();
         const std::string obj = std::regex_replace(text.str(), std::regex(R"(\\\r?\n)"), " ");
         const auto mesh = load(obj);
         double triangles = 0.0;
         for (std::uint32_t t = 0; t < mesh->indexCount; t += 3) {
-            const float* a = mesh->vertices + 8 * mesh->indices[t];
-            const float* b = mesh->vertices + 8 * mesh->indices[t + 1];
-            const float* c = mesh->vertices + 8 * mesh->indices[t + 2];
-            const double u[3] = {b[0] - a[0] + 0.0, b[1] - a[1] + 0.0, b[2] - a[2] + 0.0};
-            const double v[3] = {c[0] - a[0] + 0.0, c[1] - a[1] + 0.0, c[2] - a[2] + 0.0};
-            triangles += std::hypot(u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]) / 2;
+            std::vector<Point> corners;
+            for (std::uint32_t k = t; k < t + 3; ++k)
+                corners.push_back({mesh->vertices[8 * mesh->indices[k]], mesh->vertices[8 * mesh->indices[k] + 1],
+                                   mesh->vertices[8 * mesh->indices[k] + 2]});
+            triangles += newell(corners);
         }
-        std::vector<std::array<double, 3>> positions;
+        std::vector<Point> positions;
         double outlines = 0.0;
         std::istringstream lines(obj);
-        std::string keyword;
-        for (std::string line; std::getline(lines, line);) {
+        for (std::string line, keyword; std::getline(lines, line);) {
             std::istringstream words(line);
             words >> keyword;
-            if (keyword == "v") {
-                positions.emplace_back();
-                words >> positions.back()[0] >> positions.back()[1] >> positions.back()[2];
-            } else if (keyword == "f") {
-                std::vector<std::array<double, 3>> corners;
-                for (std::string corner; words >> corner;)
-                    corners.push_back(positions.at(std::stoul(corner) - 1));
-                double normal[3] = {0, 0, 0};
-                for (std::size_t k = 0; k < corners.size(); ++k) {
-                    const auto& p = corners[k];
-                    const auto& q = corners[(k + 1) % corners.size()];
-                    for (int i = 0; i < 3; ++i)
-                        normal[i] += (p[(i + 1) % 3] - q[(i + 1) % 3]) * (p[(i + 2) % 3] + q[(i + 2) % 3]);
-                }
-                outlines += std::hypot(normal[0], normal[1], normal[2]) / 2;
-            }
+            std::vector<Point> corners;
+            Point p;
+            if (keyword == "v" && words >> p[0] >> p[1] >> p[2])
+                positions.push_back(p);
+            for (std::string corner; keyword == "f" && words >> corner;)
+                corners.push_back(positions.at(std::stoul(corner) - 1));
+            outlines += corners.empty() ? 0.0 : newell(corners);
         }
         EXPECT_NEAR(triangles, outlines, 1e-4 * outlines);
     }
