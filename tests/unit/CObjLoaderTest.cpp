@@ -1087,7 +1087,7 @@ TEST(ObjCorpus, ConcaveFacesFillTheirOutlines)
 
 // The fast loader against a plain one written here from the rules alone: every element
 // read in order, every corner turned into its 32-byte record, equal records found through
-// an ordered map, faces fanned around their first corner and ordered by library material.
+// an ordered map, faces cut by the face triangulator and ordered by library material.
 namespace reference
 {
 
