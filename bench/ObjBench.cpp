@@ -2,7 +2,8 @@
 // the same file, and the loader's own steps one by one.
 //
 //   velk-obj-bench compare <model.obj> [runs]   loaders in turn, then peak memory of each
-//   velk-obj-bench phases <model.obj> [runs]    the steps of this engine's load
+//   velk-obj-bench phases <model.obj> [runs]    the steps of this engine's load, and the
+//                                               normals computed after it
 //   velk-obj-bench memory <loader> <model.obj>  one load in this process, prints its peak RSS
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
@@ -26,6 +27,7 @@
 #include <vector>
 
 #include "engine/CMeshData.h"
+#include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
 #include "engine/CObjText.h"
 
@@ -284,7 +286,7 @@ int runPhases(const std::string& path, int runs)
     std::printf("%s: %.1f MB, %d runs\n", path.c_str(), bytes / 1e6, runs);
     printLoad();
     readThrough(path);
-    std::vector<double> tokenize, parse, weld, regroup, copyOut, rest, total;
+    std::vector<double> tokenize, parse, weld, regroup, copyOut, rest, total, normals;
     std::size_t words = 0;
     for (int run = 0; run < runs; ++run) {
         tokenize.push_back(tokenizeSeconds(path, words));
@@ -299,6 +301,9 @@ int runPhases(const std::string& path, int runs)
         regroup.push_back(times.regroup);
         copyOut.push_back(times.copyOut);
         rest.push_back(total.back() - times.parse - times.weld - times.regroup - times.copyOut);
+        const double normalsStarted = now();
+        VELK::CMeshNormals::fillMissing(*mesh);
+        normals.push_back(now() - normalsStarted);
     }
     const double parseTime = median(parse);
     const double tokenizeTime = std::min(median(tokenize), parseTime);
@@ -314,6 +319,7 @@ int runPhases(const std::string& path, int runs)
     row("copy-out into the mesh", median(copyOut));
     row("rest (freeing)", median(rest));
     std::printf("  %-26s %7.3f s = %.1f MB/s\n", "whole load", totalTime, megabytesPerSecond(bytes, totalTime));
+    std::printf("  %-26s %7.3f s, after the load\n", "normals where missing", median(normals));
     printLoad();
     return 0;
 }

@@ -1,8 +1,10 @@
-// The mesh builder: welding of equal vertex records, and the triangles ordered by material.
+// The mesh builder: welding of equal vertex records, faces cut into triangles, and the
+// triangles ordered by material.
 #include <cstring>
 #include <memory>
 #include <unordered_map>
 
+#include "engine/CFaceTriangulator.h"
 #include "engine/CObjLoader.h"
 
 namespace VELK
@@ -282,16 +284,20 @@ void CObjLoader::writeIndices(CMeshData& mesh)
     const std::uint32_t* corner = reinterpret_cast<const std::uint32_t*>(positionIndices.data());
     std::size_t nextRun = 0;
     std::size_t group = leftover;
+    CFaceTriangulator triangulator;
     for (std::size_t face = 0; face < faceCount; ++face) {
         while (grouped && nextRun < runs.size() && runs[nextRun].firstFace == face)
             group = runGroup[nextRun++];
-        // A fan around the first corner keeps the face's turning order.
+        // Triangles, most faces of a file, are copied as they are; larger faces keep their
+        // turning order in each of their triangles. Welding left the positions in the records.
         const std::uint32_t size = faceSizes[face];
         std::uint32_t* out = mesh.indices + cursor[group];
-        for (std::uint32_t k = 1; k + 1 < size; ++k) {
-            *out++ = corner[0];
-            *out++ = corner[k];
-            *out++ = corner[k + 1];
+        if (size == 3) {
+            out[0] = corner[0];
+            out[1] = corner[1];
+            out[2] = corner[2];
+        } else {
+            triangulator.triangulate(vertices.data(), kFloats, corner, size, out);
         }
         cursor[group] += 3 * static_cast<std::uint64_t>(size - 2);
         corner += size;

@@ -3,6 +3,8 @@
 // that the model's first "mtllib" line is given. The text is loaded from memory, and once
 // more streamed from a file through a window of a few bytes, so that words and lines are
 // cut at every window edge and long lines make the window grow; both must give the same.
+// Every mesh then gets its missing normals computed, which must all come out finite.
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +15,7 @@
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
+#include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
 
 namespace
@@ -106,5 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (!fromText != !streamed || (fromText && !sameMesh(*fromText, *streamed)))
         std::abort();
+    if (fromText) {
+        if (!VELK::CMeshNormals::fillMissing(*fromText))
+            std::abort();
+        for (std::uint32_t v = 0; v < fromText->vertexCount; ++v) {
+            for (int i = 3; i < 6; ++i) {
+                if (!std::isfinite(fromText->vertices[8 * v + i]))
+                    std::abort();
+            }
+        }
+    }
     return 0;
 }
