@@ -10,7 +10,7 @@
 
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
-#include "tests/e2e/LogLines.h"
+#include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
 

@@ -7,7 +7,7 @@
 #include <ostream>
 #include <regex>
 
-#include "tests/e2e/LogLines.h"
+#include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
 

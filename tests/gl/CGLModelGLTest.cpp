@@ -17,7 +17,7 @@
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
 
 namespace
 {

@@ -16,7 +16,7 @@
 
 #include "engine/CPicture.h"
 #include "gl/CGLTexture.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
 
 // glGenTextures, glDeleteTextures and gluBuild2DMipmaps are entry points of the GL and GLU
 // libraries themselves, not GLEW pointers; this program's own definitions take their

@@ -11,7 +11,7 @@
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
 #include "engine/CFactoryLoader.h"
-#include "tests/unit/GlobalLogLines.h"
+#include "tests/support/GlobalLogLines.h"
 
 namespace
 {

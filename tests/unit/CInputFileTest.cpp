@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "engine/CInputFile.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 namespace
 {

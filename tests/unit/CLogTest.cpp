@@ -8,7 +8,7 @@
 #include <string>
 
 #include "debugging/CLog.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 namespace
 {

@@ -12,7 +12,7 @@
 
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 namespace
 {

@@ -18,7 +18,7 @@
 #include "debugging/CException.h"
 #include "engine/CFactoryLoader.h"
 #include "engine/CPictureLoader.h"
-#include "tests/unit/GlobalLogLines.h"
+#include "tests/support/GlobalLogLines.h"
 
 namespace
 {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 class GlobalLogLines
 {
