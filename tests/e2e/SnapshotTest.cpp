@@ -13,9 +13,12 @@
 #include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 std::unique_ptr<CPicture> loadPicture(const std::string& path)
 {
     static VELK::CPictureLoader loader;
@@ -173,11 +176,6 @@ const HostileRun kHostileRuns[] = {
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "cannot open: No such file or directory"), kReleased}},
 };
 
-void PrintTo(const HostileRun& hostile, std::ostream* out)
-{
-    *out << hostile.name;
-}
-
 class HostileFiles : public testing::TestWithParam<HostileRun> {};
 } // namespace
 
@@ -197,7 +195,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST(Snapshot, ModelThatRunsOutOfMemoryFailsAsOneLoad)
 {

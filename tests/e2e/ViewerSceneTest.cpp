@@ -10,9 +10,12 @@
 #include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 const std::array<int, 3> kWhite = {255, 255, 255};
 
 // Where a point of the camera-facing plane through the origin lands in the 1024 x 768
@@ -260,11 +263,6 @@ const HostileScene kHostileScenes[] = {
     {"modelIsAFifo", {{"005.obj", "<fifo>"}}, false, {failureLines("CObjLoader", "Data/005.obj", "is a FIFO")}},
 };
 
-void PrintTo(const HostileScene& scene, std::ostream* out)
-{
-    *out << scene.name;
-}
-
 class HostileFiles : public testing::TestWithParam<HostileScene> {};
 class ExitSignal : public testing::TestWithParam<int> {};
 } // namespace
@@ -292,7 +290,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheViewerGoesOn)
 }
 
 INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_P(ExitSignal, EndsTheViewerLikeEscape)
 {

@@ -18,19 +18,16 @@
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
 #include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
 
+using testsupport::operator<<;
+
 using VELK_GL::CGLModel;
 using VELK_GL::GLRenderer;
 using Texture = VELK_GL::CGLTexture<GL_TEXTURE_2D>;
-
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 const CVertexElement kLayout[] = {{0, 3, 1, 0}, {12, 3, 2, 0}, {24, 2, 4, 0}, {0, 0, 0, 0}};
 
@@ -390,7 +387,7 @@ TEST_P(RangeOutsideTheIndices, DrawsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOfRange),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_F(CGLModelGL, AGroupNumberPastTheEndDrawsNothing)
 {
@@ -453,7 +450,7 @@ TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
 }
 
 INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 namespace
 {
@@ -495,7 +492,7 @@ TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
 }
 
 INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 {

@@ -17,12 +17,15 @@
 #include "engine/CPicture.h"
 #include "gl/CGLTexture.h"
 #include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 // glGenTextures, glDeleteTextures and gluBuild2DMipmaps are entry points of the GL and GLU
 // libraries themselves, not GLEW pointers; this program's own definitions take their
 // place, record the calls and pass each one on to the library's.
 namespace
 {
+
+using testsupport::operator<<;
 struct TextureCalls
 {
     std::vector<GLuint> generated;
@@ -92,13 +95,6 @@ namespace
 
 using Texture = VELK_GL::CGLTexture<GL_TEXTURE_2D>;
 using Size = std::pair<int, int>;
-
-// Every case table below names its rows; a failing case prints its name.
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 class CGLTextureGL : public testing::Test
 {
@@ -206,7 +202,7 @@ TEST_P(CreateLevels, AllocatesEveryLevelUpToMaxLevel)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texture, CreateLevels, testing::ValuesIn(kLevelCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 namespace
 {
@@ -321,7 +317,7 @@ TEST_P(PictureFormat, ThreeByTwoRowsReachGluAtTheirPackedStride)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texture, PictureFormat, testing::ValuesIn(kFormatCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 namespace
 {
@@ -378,7 +374,7 @@ TEST_P(UnusableTexture, FromAPictureMakesNoTextureObject)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texture, UnusableTexture, testing::ValuesIn(kUnusable),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 namespace
 {
@@ -415,7 +411,7 @@ TEST_P(MismatchedUpload, LeavesTheTextureAsCreated)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texture, MismatchedUpload, testing::ValuesIn(kMismatches),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_F(CGLTextureGL, ApplyParametersSetsTheRecordedModesOnTheBoundTexture)
 {

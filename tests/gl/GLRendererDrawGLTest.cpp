@@ -14,19 +14,16 @@
 #include "gl/CGLDeclaration.h"
 #include "gl/GLRenderer.h"
 #include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
 
+using testsupport::operator<<;
+
 using VELK_GL::CGLBuffer;
 using VELK_GL::CGLDeclaration;
 using VELK_GL::GLRenderer;
-
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 template <GLenum target, class T>
 void fill(CGLBuffer<target>& buffer, const std::vector<T>& values, std::uint32_t elementSize)
@@ -248,7 +245,7 @@ TEST_P(TextureCoordinates, EnableTheTargetOnTheirUnitAndDisableItAgain)
 }
 
 INSTANTIATE_TEST_SUITE_P(Draw, TextureCoordinates, testing::ValuesIn(kCoordinates),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 namespace
 {
@@ -304,7 +301,7 @@ TEST_P(SkippedElement, IsNeitherEnabledNorDisabled)
 }
 
 INSTANTIATE_TEST_SUITE_P(Draw, SkippedElement, testing::ValuesIn(kSkipped),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_F(GLRendererDrawGL, WithoutADeclarationTheBufferIsBoundAndNothingEnabled)
 {
@@ -377,7 +374,7 @@ TEST_P(PrimitiveKinds, DrawTheIndexCountOfTheirKind)
 }
 
 INSTANTIATE_TEST_SUITE_P(Draw, PrimitiveKinds, testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 // Strip and fan take the same number of indices; the shape tells them apart. Four corners
 // of a square as a fan cover it; as a strip they leave the corner opposite the second.

@@ -12,6 +12,7 @@
 #include "debugging/CLogManager.h"
 #include "engine/CFactoryLoader.h"
 #include "tests/support/GlobalLogLines.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -142,7 +143,7 @@ TEST_P(UnknownExtension, GivesOneNotFoundLineAndNull)
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, UnknownExtension, testing::ValuesIn(kUnknown),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST_F(FactoryLoader, FirstLoaderKeepsAnExtensionTheSecondAlsoDeclares)
 {

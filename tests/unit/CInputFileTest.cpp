@@ -12,6 +12,7 @@
 
 #include "engine/CInputFile.h"
 #include "tests/support/LogFileMatch.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -64,6 +65,6 @@ TEST_P(InputFile, OpensOnlyARegularFileAndNamesAnyOtherKind)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 } // namespace

@@ -25,6 +25,9 @@
 #include "debugging/CLogManager.h"
 #include "engine/CFaceTriangulator.h"
 #include "engine/CObjLoader.h"
+#include "tests/support/GlobalLogLines.h"
+#include "tests/support/MeshInvariants.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -77,10 +80,13 @@ VELK::CObjLoader::FileReader readerOf(const Libraries& libraries)
     };
 }
 
+// Every mesh a test loads is checked for the promises every mesh keeps.
 std::unique_ptr<CMeshData> load(const std::string& obj, const Libraries& libraries = {})
 {
     VELK::CObjLoader loader;
-    return std::unique_ptr<CMeshData>(loader.loadFromText("m.obj", obj, readerOf(libraries)));
+    std::unique_ptr<CMeshData> mesh(loader.loadFromText("m.obj", obj, readerOf(libraries)));
+    EXPECT_EQ(meshFault(*mesh), "");
+    return mesh;
 }
 
 Floats vertexFloats(const CMeshData& mesh)
@@ -105,44 +111,19 @@ std::vector<float> rgba(const CMyVector<float, 4>& colour)
     return {colour[0], colour[1], colour[2], colour[3]};
 }
 
-// The entries of global.log after its header: the header's last line reaches the file only
-// with the first entry written after it.
-std::vector<std::string> logLines()
-{
-    std::ifstream file("global.log");
-    std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.find(" -> -- LOGGING START --") == std::string::npos && line.rfind("LOG NAME : ", 0) != 0 &&
-            !line.empty())
-            lines.push_back(line);
-    }
-    return lines;
-}
-
-// The text of a log line once its time of day and tag are checked.
-std::string errorText(const std::string& line)
-{
-    static const std::regex pattern("^[0-9]{1,2}:[0-9]{1,2}:[0-9]{1,2} -> \\[ ERROR \\] (.*)$");
-    std::smatch match;
-    if (!std::regex_match(line, match, pattern))
-        return "not an error line: " + line;
-    return match[1];
-}
-
 // Loads text that must be rejected; returns the one error line written for it.
 std::string rejectionOf(const std::string& obj, const std::string& name = "m.obj", const Libraries& libraries = {})
 {
-    const std::size_t before = logLines().size();
+    GlobalLogLines log;
     VELK::CObjLoader loader;
     try {
         delete loader.loadFromText(name, obj, readerOf(libraries));
     } catch (const DEBUGGING::CException& e) {
         EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile " + name + " [FAILED]");
-        const std::vector<std::string> lines = logLines();
-        if (lines.size() != before + 1)
-            return "expected one new log line, found " + std::to_string(lines.size() - before);
-        return errorText(lines.back());
+        const std::vector<std::string> lines = log.sinceMark();
+        if (lines.size() != 1)
+            return "expected one new log line, found " + std::to_string(lines.size());
+        return GlobalLogLines::errorText(lines.back());
     }
     return "not rejected";
 }
@@ -247,7 +228,7 @@ TEST_P(ObjLayout, ListsTheFileAttributesAndEndsWithZeros)
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, ObjLayout, testing::ValuesIn(kLayouts),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 // ---------------------------------------------------------------- welding
 
@@ -531,7 +512,7 @@ TEST_P(MtlTextureMap, NamesThePictureAfterItsOptions)
 }
 
 INSTANTIATE_TEST_SUITE_P(Mtl, MtlTextureMap, testing::ValuesIn(kMaps),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 // ---------------------------------------------------------------- the small model, from files
 
@@ -669,7 +650,7 @@ TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
 
 TEST(ObjFiles, MissingFileThrowsAfterItsReason)
 {
-    const std::size_t before = logLines().size();
+    GlobalLogLines log;
     VELK::CObjLoader loader;
     try {
         loader.loadFromFile("no/such/file.obj");
@@ -677,9 +658,9 @@ TEST(ObjFiles, MissingFileThrowsAfterItsReason)
     } catch (const DEBUGGING::CException& e) {
         EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile no/such/file.obj [FAILED]");
     }
-    const std::vector<std::string> lines = logLines();
-    ASSERT_EQ(lines.size(), before + 1);
-    EXPECT_EQ(errorText(lines.back()),
+    const std::vector<std::string> lines = log.sinceMark();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(GlobalLogLines::errorText(lines.back()),
               "VELK::CObjLoader::loadFromFile : no/such/file.obj : cannot open: No such file or directory");
 }
 
@@ -687,13 +668,13 @@ TEST(ObjFiles, LibraryThatIsNoFileIsNamedAndTheModelLoadsWithoutIt)
 {
     std::ofstream("fifo-lib.obj") << "mtllib fifo.mtl\n" << kSquare << "usemtl A\nf 1 2 3\n";
     ASSERT_EQ(mkfifo("fifo.mtl", 0600), 0);
-    const std::size_t before = logLines().size();
+    GlobalLogLines log;
     VELK::CObjLoader loader;
     std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile("fifo-lib.obj")));
     EXPECT_EQ(mesh->subsets.size(), 0u);
-    const std::vector<std::string> lines = logLines();
-    ASSERT_EQ(lines.size(), before + 1);
-    EXPECT_EQ(errorText(lines.back()), "VELK::CObjLoader::loadFromFile : fifo.mtl : is a FIFO");
+    const std::vector<std::string> lines = log.sinceMark();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(GlobalLogLines::errorText(lines.back()), "VELK::CObjLoader::loadFromFile : fifo.mtl : is a FIFO");
 }
 
 // Streamed through windows of a few bytes, every word and line is cut at some window's
@@ -827,7 +808,7 @@ TEST_P(BadIndex, IsRejectedWithOneErrorLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, BadIndex, testing::ValuesIn(kBadIndices),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 const BadObj kNoTriangles[] = {
     {"empty", "", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
@@ -844,18 +825,18 @@ TEST_P(NoTriangles, IsRejectedWithOneErrorLine)
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, NoTriangles, testing::ValuesIn(kNoTriangles),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         testsupport::RowName());
 
 TEST(ObjFiles, RejectedFileFromDiskNamesItsPath)
 {
     const std::string path = "face-index-zero.obj";
     std::ofstream(path, std::ios::binary) << "v 0 0 0\n\nf 1 1 0\n";
-    const std::size_t before = logLines().size();
+    GlobalLogLines log;
     VELK::CObjLoader loader;
     EXPECT_THROW(loader.loadFromFile(path), DEBUGGING::CException);
-    const std::vector<std::string> lines = logLines();
-    ASSERT_EQ(lines.size(), before + 1);
-    EXPECT_EQ(errorText(lines.back()),
+    const std::vector<std::string> lines = log.sinceMark();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(GlobalLogLines::errorText(lines.back()),
               "VELK::CObjLoader::loadFromFile : face-index-zero.obj line 3 : position number 0 is out of range");
     // The loader is clean for the next file.
     std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(VELK_TEST_DATA "/obj/small-model.obj")));
@@ -1082,16 +1063,16 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
         }
         const CorpusModel& model = *entry->second;
         const std::string path = root + "/" + relative;
-        const std::size_t before = logLines().size();
+        GlobalLogLines log;
         VELK::CObjLoader loader;
         std::unique_ptr<CMeshData> mesh;
         try {
             mesh.reset(static_cast<CMeshData*>(loader.loadFromFile(path)));
         } catch (const DEBUGGING::CException& e) {
             EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile " + path + " [FAILED]");
-            const std::vector<std::string> lines = logLines();
-            ASSERT_EQ(lines.size(), before + 1);
-            EXPECT_EQ(errorText(lines.back()),
+            const std::vector<std::string> lines = log.sinceMark();
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(GlobalLogLines::errorText(lines.back()),
                       "VELK::CObjLoader::loadFromFile : " + path + (model.rejection ? model.rejection : " loads"));
             continue;
         }
@@ -1099,16 +1080,7 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
         EXPECT_EQ(mesh->indexCount, 3 * model.triangles);
         EXPECT_EQ(mesh->vertexCount, model.vertices);
         EXPECT_EQ(mesh->subsets.size(), model.subsets);
-        for (std::uint32_t i = 0; i < mesh->indexCount; ++i)
-            ASSERT_LT(mesh->indices[i], mesh->vertexCount);
-        std::int64_t next = 0;
-        for (const CMeshSubset& subset : mesh->subsets) {
-            EXPECT_EQ(subset.firstIndex, next);
-            next += 3 * static_cast<std::int64_t>(subset.triangleCount);
-        }
-        if (!mesh->subsets.empty()) {
-            EXPECT_EQ(next, mesh->indexCount);
-        }
+        EXPECT_EQ(meshFault(*mesh), "");
     }
 }
 
