@@ -151,6 +151,13 @@ protected:
         clearToBlack();
     }
 
+    // The six cells as one mesh; geometry keeps what went into it.
+    std::unique_ptr<CMeshData> cellsMesh()
+    {
+        geometry.cells();
+        return meshOf(geometry);
+    }
+
     static std::vector<RGB> cellColours()
     {
         std::vector<RGB> colours;
@@ -167,15 +174,14 @@ protected:
     }
 
     GLStateGuard guard;
+    Geometry geometry;
 };
 
 } // namespace
 
 TEST_F(CGLModelGL, BuildCopiesTheMeshIntoTwoStaticBuffers)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
 
@@ -195,9 +201,7 @@ TEST_F(CGLModelGL, BuildCopiesTheMeshIntoTwoStaticBuffers)
 
 TEST_F(CGLModelGL, SubsetsBecomeGroupsWithTheirTextureNames)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("first", CMaterial(), 0, 4, "a.png");
     mesh->addSubset("second", CMaterial(), 12, 0, "");
     mesh->addSubset("third", CMaterial(), 12, 8, "Sub/B.PNG");
@@ -212,9 +216,7 @@ TEST_F(CGLModelGL, SubsetsBecomeGroupsWithTheirTextureNames)
 
 TEST_F(CGLModelGL, WithoutSubsetsEveryTriangleIsOneGroupWithTheDefaultMaterial)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
     ASSERT_EQ(model.getGroupCount(), 1u);
@@ -226,9 +228,7 @@ TEST_F(CGLModelGL, WithoutSubsetsEveryTriangleIsOneGroupWithTheDefaultMaterial)
 
 TEST_F(CGLModelGL, AnUntexturedGroupShowsItsMaterialsLitColour)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("teal", tealMaterial(), 0, 12, "");
     CGLModel model;
     model.build(*mesh);
@@ -244,9 +244,7 @@ TEST_F(CGLModelGL, AnUntexturedGroupShowsItsMaterialsLitColour)
 // holds the two of cell 5.
 TEST_F(CGLModelGL, GroupsDrawOnlyTheTrianglesOfTheirRange)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("first", CMaterial(), 0, 10, "");
     mesh->addSubset("last", CMaterial(), 30, 2, "");
     mesh->addSubset("unused", CMaterial(), 36, 0, "");
@@ -265,9 +263,7 @@ TEST_F(CGLModelGL, GroupsDrawOnlyTheTrianglesOfTheirRange)
 
 TEST_F(CGLModelGL, TwoByteIndicesAreDrawnAsShorts)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     // The same indices packed two to a 32-bit slot, as a mesh with 2-byte indices holds them.
     std::vector<std::uint16_t> shorts(geometry.indices.begin(), geometry.indices.end());
     std::memcpy(mesh->indices, shorts.data(), shorts.size() * 2);
@@ -305,7 +301,6 @@ CPicture blockPicture()
 // centre of each quarter is where four texels of the same colour meet.
 TEST_F(CGLModelGL, ATexturedGroupShowsThePicturesColours)
 {
-    Geometry geometry;
     geometry.quad(64, 64, 192, 192);
     const auto mesh = meshOf(geometry);
     mesh->addSubset("picture", glowingMaterial(), 0, 2, "blocks.bmp");
@@ -332,7 +327,6 @@ TEST_F(CGLModelGL, ATexturedGroupShowsThePicturesColours)
 
 TEST_F(CGLModelGL, ATextureWithoutTextureObjectDrawsUntextured)
 {
-    Geometry geometry;
     geometry.quad(64, 64, 192, 192);
     const auto mesh = meshOf(geometry);
     mesh->addSubset("teal", tealMaterial(), 0, 2, "odd.bmp");
@@ -376,9 +370,7 @@ class RangeOutsideTheIndices : public CGLModelGL, public testing::WithParamInter
 
 TEST_P(RangeOutsideTheIndices, DrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("bad", CMaterial(), GetParam().firstIndex, GetParam().triangleCount, "");
     CGLModel model;
     model.build(*mesh);
@@ -391,9 +383,7 @@ INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOf
 
 TEST_F(CGLModelGL, AGroupNumberPastTheEndDrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
     model.drawGroup(nullptr, 1);
@@ -433,9 +423,7 @@ class EmptyMesh : public CGLModelGL, public testing::WithParamInterface<EmptyCas
 
 TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     GetParam().empty(*mesh);
     mesh->addSubset("all", CMaterial(), 0, 12, "a.png");
     BufferCallRecorder calls;
@@ -475,9 +463,7 @@ class FillFault : public CGLModelGL, public testing::WithParamInterface<FaultCas
 // The first buffer filled is the index buffer; after its fault nothing else is tried.
 TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     {
         BufferCallRecorder calls(GetParam().fault);
@@ -496,9 +482,7 @@ INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults),
 
 TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     BufferCallRecorder calls;
     {
         CGLModel model;
@@ -522,9 +506,7 @@ TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 
 TEST_F(CGLModelGL, DestroyingADrawnModelLeavesNoArrayEnabled)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     {
         CGLModel model;
         model.build(*mesh);
