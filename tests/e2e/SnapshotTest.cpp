@@ -194,8 +194,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
     EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns), testsupport::RowName());
 
 TEST(Snapshot, ModelThatRunsOutOfMemoryFailsAsOneLoad)
 {

@@ -289,8 +289,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheViewerGoesOn)
     EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes), testsupport::RowName());
 
 TEST_P(ExitSignal, EndsTheViewerLikeEscape)
 {

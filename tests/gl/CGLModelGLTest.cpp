@@ -158,6 +158,12 @@ protected:
         return meshOf(geometry);
     }
 
+    static void expectDrawsNothing(CGLModel& model, unsigned group)
+    {
+        model.drawGroup(nullptr, group);
+        EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    }
+
     static std::vector<RGB> cellColours()
     {
         std::vector<RGB> colours;
@@ -257,8 +263,7 @@ TEST_F(CGLModelGL, GroupsDrawOnlyTheTrianglesOfTheirRange)
     model.drawGroup(nullptr, 0);
     EXPECT_EQ(cellColours(), litCells({0, 1, 2, 3, 4}, kDefaultLit));
     clearToBlack();
-    model.drawGroup(nullptr, 2);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 2);
 }
 
 TEST_F(CGLModelGL, TwoByteIndicesAreDrawnAsShorts)
@@ -374,20 +379,17 @@ TEST_P(RangeOutsideTheIndices, DrawsNothing)
     mesh->addSubset("bad", CMaterial(), GetParam().firstIndex, GetParam().triangleCount, "");
     CGLModel model;
     model.build(*mesh);
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOfRange),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOfRange), testsupport::RowName());
 
 TEST_F(CGLModelGL, AGroupNumberPastTheEndDrawsNothing)
 {
     const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
-    model.drawGroup(nullptr, 1);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 1);
 }
 
 namespace
@@ -433,12 +435,10 @@ TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
     EXPECT_EQ(calls.mapCalls, 0);
     EXPECT_EQ(model.getGroupCount(), 1u);
     EXPECT_EQ(model.getTextureName(0), "a.png");
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty), testsupport::RowName());
 
 namespace
 {
@@ -473,12 +473,10 @@ TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
         EXPECT_EQ(calls.deleted, calls.generated);
     }
     EXPECT_EQ(model.getGroupCount(), 0u);
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults), testsupport::RowName());
 
 TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 {

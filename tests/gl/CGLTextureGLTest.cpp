@@ -201,8 +201,7 @@ TEST_P(CreateLevels, AllocatesEveryLevelUpToMaxLevel)
     EXPECT_EQ(texture.size[2], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, CreateLevels, testing::ValuesIn(kLevelCases),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Texture, CreateLevels, testing::ValuesIn(kLevelCases), testsupport::RowName());
 
 namespace
 {
@@ -316,8 +315,7 @@ TEST_P(PictureFormat, ThreeByTwoRowsReachGluAtTheirPackedStride)
     EXPECT_EQ(read, bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, PictureFormat, testing::ValuesIn(kFormatCases),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Texture, PictureFormat, testing::ValuesIn(kFormatCases), testsupport::RowName());
 
 namespace
 {
@@ -373,8 +371,7 @@ TEST_P(UnusableTexture, FromAPictureMakesNoTextureObject)
     EXPECT_TRUE(calls.deleted.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, UnusableTexture, testing::ValuesIn(kUnusable),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Texture, UnusableTexture, testing::ValuesIn(kUnusable), testsupport::RowName());
 
 namespace
 {
@@ -410,8 +407,7 @@ TEST_P(MismatchedUpload, LeavesTheTextureAsCreated)
     EXPECT_EQ(levelSizes(texture.textureId), (std::vector<Size>{{3, 2}, {1, 1}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, MismatchedUpload, testing::ValuesIn(kMismatches),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Texture, MismatchedUpload, testing::ValuesIn(kMismatches), testsupport::RowName());
 
 TEST_F(CGLTextureGL, ApplyParametersSetsTheRecordedModesOnTheBoundTexture)
 {

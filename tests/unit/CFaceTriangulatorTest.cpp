@@ -110,8 +110,7 @@ TEST_P(FaceCut, GivesTheseTriangles)
         expectFillsOutline(GetParam().xyz, result.triangles);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faces, FaceCut, testing::ValuesIn(kFaces),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Faces, FaceCut, testing::ValuesIn(kFaces), testsupport::RowName());
 
 // A comb of 255 teeth: the largest face that is cut, within its bounded work; one corner
 // more and it is fanned.

@@ -142,8 +142,7 @@ TEST_P(UnknownExtension, GivesOneNotFoundLineAndNull)
     EXPECT_EQ(loader->paths, Lines{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UnknownExtension, testing::ValuesIn(kUnknown),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Paths, UnknownExtension, testing::ValuesIn(kUnknown), testsupport::RowName());
 
 TEST_F(FactoryLoader, FirstLoaderKeepsAnExtensionTheSecondAlsoDeclares)
 {

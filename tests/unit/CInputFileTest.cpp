@@ -64,7 +64,6 @@ TEST_P(InputFile, OpensOnlyARegularFileAndNamesAnyOtherKind)
     EXPECT_EQ(file.isMissing(), std::string(GetParam().name) == "missing" || std::string(GetParam().name) == "belowAFile");
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds), testsupport::RowName());
 
 } // namespace

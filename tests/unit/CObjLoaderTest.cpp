@@ -183,13 +183,33 @@ TEST(ObjFaces, KeywordsInOtherCaseAndOtherStatementsChangeNothing)
     EXPECT_EQ(indexList(*mesh), (Indices{0, 1, 2}));
 }
 
-TEST(ObjFaces, CrlfTabsAndRunsOfBlanksAreWhiteSpace)
+// Texts that load to the vertices and indices of a plainer text.
+struct SameMesh
 {
-    const auto plain = load("v 0.5 0 0\nvt 1 1\nv 0 1 0\nv 1 1 0\nf 1/1 2/1 3/1\n");
-    const auto messy = load("\t v\t0.5 \v0\f 0\r\n  vt 1\t\t1\r\nv 0 1 0\r\nv 1 1 0\r\n\r\n\t\r\n  f \t1/1  2/1\t3/1 \r\n");
-    EXPECT_EQ(vertexFloats(*messy), vertexFloats(*plain));
-    EXPECT_EQ(indexList(*messy), indexList(*plain));
+    const char* name;
+    const char* text;
+    const char* plain;
+};
+
+const SameMesh kSameMeshes[] = {
+    {"crlfTabsAndRunsOfBlanksAreWhiteSpace",
+     "\t v\t0.5 \v0\f 0\r\n  vt 1\t\t1\r\nv 0 1 0\r\nv 1 1 0\r\n\r\n\t\r\n  f \t1/1  2/1\t3/1 \r\n",
+     "v 0.5 0 0\nvt 1 1\nv 0 1 0\nv 1 1 0\nf 1/1 2/1 3/1\n"},
+    {"negativeNumbersCountBackFromTheLinesBefore", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nv 5 5 5\nf -4 -1 1\n",
+     "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nv 5 5 5\nf 1 4 1\n"},
+};
+
+class ObjSameMesh : public testing::TestWithParam<SameMesh> {};
+
+TEST_P(ObjSameMesh, AsThePlainText)
+{
+    const auto mesh = load(GetParam().text);
+    const auto plain = load(GetParam().plain);
+    EXPECT_EQ(vertexFloats(*mesh), vertexFloats(*plain));
+    EXPECT_EQ(indexList(*mesh), indexList(*plain));
 }
+
+INSTANTIATE_TEST_SUITE_P(Obj, ObjSameMesh, testing::ValuesIn(kSameMeshes), testsupport::RowName());
 
 TEST(ObjFaces, LastLineNeedsNoNewline)
 {
@@ -228,8 +248,7 @@ TEST_P(ObjLayout, ListsTheFileAttributesAndEndsWithZeros)
     EXPECT_EQ(mesh->vertexSize, 32u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Obj, ObjLayout, testing::ValuesIn(kLayouts),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Obj, ObjLayout, testing::ValuesIn(kLayouts), testsupport::RowName());
 
 // ---------------------------------------------------------------- welding
 
@@ -512,8 +531,7 @@ TEST_P(MtlTextureMap, NamesThePictureAfterItsOptions)
     EXPECT_EQ(mesh->subsets.at(0).textureFile, GetParam().textureFile);
 }
 
-INSTANTIATE_TEST_SUITE_P(Mtl, MtlTextureMap, testing::ValuesIn(kMaps),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Mtl, MtlTextureMap, testing::ValuesIn(kMaps), testsupport::RowName());
 
 // ---------------------------------------------------------------- the small model, from files
 
@@ -709,14 +727,6 @@ TEST(ObjCorners, EachCornerKeepsItsOwnNumbers)
                                            0, 1, 0, 0, 0, 0, 0.5f, -0.5f}));
 }
 
-TEST(ObjCorners, NegativeNumbersCountBackFromTheLinesBefore)
-{
-    const auto relative = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nv 5 5 5\nf -4 -1 1\n");
-    const auto absolute = load("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nv 5 5 5\nf 1 4 1\n");
-    EXPECT_EQ(vertexFloats(*relative), vertexFloats(*absolute));
-    EXPECT_EQ(indexList(*relative), indexList(*absolute));
-}
-
 TEST(ObjCorners, PositiveNumbersMayNameLaterElements)
 {
     const auto mesh = load("f 1/1/1 2/1/1 3/1/1\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvt 1 1\nvn 0 1 0\n");
@@ -808,8 +818,7 @@ TEST_P(BadIndex, IsRejectedWithOneErrorLine)
     EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Obj, BadIndex, testing::ValuesIn(kBadIndices),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Obj, BadIndex, testing::ValuesIn(kBadIndices), testsupport::RowName());
 
 const BadObj kNoTriangles[] = {
     {"empty", "", "VELK::CObjLoader::loadFromFile : m.obj : no faces"},
@@ -825,8 +834,7 @@ TEST_P(NoTriangles, IsRejectedWithOneErrorLine)
     EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
 }
 
-INSTANTIATE_TEST_SUITE_P(Obj, NoTriangles, testing::ValuesIn(kNoTriangles),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Obj, NoTriangles, testing::ValuesIn(kNoTriangles), testsupport::RowName());
 
 TEST(ObjFiles, RejectedFileFromDiskNamesItsPath)
 {

@@ -643,8 +643,7 @@ TEST_P(SavedPicture, LoadsBackTheSameRowsInTheSameOrder)
     EXPECT_EQ(bytesOf(*back), trip.bytesBack);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SavedPicture, testing::ValuesIn(kRoundTrips),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Formats, SavedPicture, testing::ValuesIn(kRoundTrips), testsupport::RowName());
 
 TEST_F(PictureLoaderTest, SavedFileIsNotUpsideDown)
 {
@@ -700,8 +699,7 @@ TEST_P(RefusedSave, ThrowsTheSaveExceptionAndWritesNoFile)
     EXPECT_FALSE(fs::exists(bad.path));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pictures, RefusedSave, testing::ValuesIn(kBadSaves),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Pictures, RefusedSave, testing::ValuesIn(kBadSaves), testsupport::RowName());
 
 TEST_F(PictureLoaderTest, SavingNullThrowsAndWritesNoFile)
 {

@@ -63,8 +63,7 @@ TEST_P(PictureLayout, HoldsWidthTimesHeightTimesBytesPerPixel)
     EXPECT_EQ(CPicture::bytesPerPixel(layout.format), layout.bytesPerPixel);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PictureLayout, testing::ValuesIn(kLayouts),
-                         testsupport::RowName());
+INSTANTIATE_TEST_SUITE_P(Formats, PictureLayout, testing::ValuesIn(kLayouts), testsupport::RowName());
 
 TEST(Picture, UnknownFormatOrEmptySizeHoldsNoBytes)
 {
