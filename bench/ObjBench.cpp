@@ -279,11 +279,13 @@ int runCompare(const std::string& self, const std::string& path, int runs, const
         fresh.push_back({"velk baseline", {baseline, "memory", kOurs, path}, {}, {}, {}, {}, 0});
         std::printf("  %-14s the velk load of %s\n", "velk baseline", baseline.c_str());
     }
-    std::printf("\nFresh processes, one load each (what a user waits for): %d runs per loader, alternating\n",
+    std::printf("\nFresh processes, one load each (what a user waits for): %d runs per loader, alternating,\n"
+                "each run starting with the next loader\n",
                 runs);
+    // Each run starts with the next loader, so that none always follows the same one.
     for (int run = 0; run < runs; ++run) {
-        for (CFreshLoads& loads : fresh)
-            runFreshLoad(loads);
+        for (std::size_t k = 0; k < fresh.size(); ++k)
+            runFreshLoad(fresh[(k + static_cast<std::size_t>(run)) % fresh.size()]);
     }
     printFreshHeading();
     for (const CFreshLoads& loads : fresh)
