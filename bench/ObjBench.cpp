@@ -1,18 +1,21 @@
 // The model-loading benchmark: this engine's OBJ loader against two widely used peers on
-// the same file, and the loader's own steps one by one.
+// the same file, and the loader's own steps one by one. The headline figures come from
+// fresh processes, one load each, since that is what a user waits for; loads repeated
+// in one process find the allocator and the page tables warm and are shown apart.
 //
-//   velk-obj-bench compare <model.obj> [runs]   loaders in turn, then peak memory of each
-//   velk-obj-bench phases <model.obj> [runs]    the steps of this engine's load, and the
-//                                               normals computed after it
-//   velk-obj-bench memory <loader> <model.obj>  one load in this process, prints its peak RSS
+//   velk-obj-bench compare <model.obj> [runs] [--baseline BENCH]
+//   velk-obj-bench phases <model.obj> [runs]        the steps of a load, and the normals
+//                                                   computed after it where the file has none
+//   velk-obj-bench scaling [--runs N] <model.obj>...
+//   velk-obj-bench machine
+//   velk-obj-bench memory <loader> <model.obj>   one load in this process, for the above
+//   velk-obj-bench phases-once <model.obj>       one timed load in this process, for phases
 #include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 #include <tiny_obj_loader.h>
 
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <spawn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,18 +23,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "bench/BenchFigures.h"
+#include "bench/FreshProcess.h"
 #include "engine/CMeshData.h"
 #include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
 #include "engine/CObjText.h"
-
-extern char** environ;
 
 namespace
 {
@@ -40,51 +43,67 @@ const char* const kOurs = "velk";
 const char* const kTinyobj = "tinyobjloader";
 const char* const kAssimp = "assimp";
 
-struct CLoader
+struct CLoadResult
 {
-    const char* name;
-    const char* work;                                  // what the load includes
-    std::function<std::size_t(const std::string&)> load;  // returns a count that proves the work was done
-    std::vector<double> seconds;
+    std::size_t triangles = 0;                         // proves the work was done
+    std::shared_ptr<void> kept;                        // the loader's result, alive until released
 };
 
-std::size_t loadOurs(const std::string& path)
-{
-    VELK::CObjLoader loader;
-    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(path)));
-    return mesh->indexCount / 3;
-}
-
-std::size_t loadTinyobj(const std::string& path)
+struct CTinyobjResult
 {
     tinyobj::attrib_t attributes;
     std::vector<tinyobj::shape_t> shapes;
     std::vector<tinyobj::material_t> materials;
+};
+
+CLoadResult loadOurs(const std::string& path)
+{
+    VELK::CObjLoader loader;
+    std::shared_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(path)));
+    return {mesh->indexCount / 3, mesh};
+}
+
+CLoadResult loadTinyobj(const std::string& path)
+{
+    auto result = std::make_shared<CTinyobjResult>();
     std::string warning;
     std::string error;
     const std::string::size_type slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-    if (!tinyobj::LoadObj(&attributes, &shapes, &materials, &warning, &error, path.c_str(), folder.c_str(), true))
+    if (!tinyobj::LoadObj(&result->attributes, &result->shapes, &result->materials, &warning, &error, path.c_str(),
+                          folder.c_str(), true))
         throw std::runtime_error("tinyobjloader: " + error);
     std::size_t triangles = 0;
-    for (const tinyobj::shape_t& shape : shapes)
+    for (const tinyobj::shape_t& shape : result->shapes)
         triangles += shape.mesh.indices.size() / 3;
-    return triangles;
+    return {triangles, result};
 }
 
-std::size_t loadAssimp(const std::string& path)
+CLoadResult loadAssimp(const std::string& path)
 {
-    Assimp::Importer importer;
-    const aiScene* scene = importer.ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices);
+    auto importer = std::make_shared<Assimp::Importer>();    // owns the scene
+    const aiScene* scene = importer->ReadFile(path, aiProcess_Triangulate | aiProcess_JoinIdenticalVertices);
     if (!scene)
-        throw std::runtime_error(std::string("assimp: ") + importer.GetErrorString());
+        throw std::runtime_error(std::string("assimp: ") + importer->GetErrorString());
     std::size_t triangles = 0;
     for (unsigned m = 0; m < scene->mNumMeshes; ++m)
         triangles += scene->mMeshes[m]->mNumFaces;
-    return triangles;
+    return {triangles, importer};
 }
 
-std::size_t loadByName(const std::string& name, const std::string& path)
+struct CLoader
+{
+    const char* name;
+    const char* work;                                  // what the load includes
+};
+
+const CLoader kLoaders[] = {
+    {kOurs, "parse + weld + material order + mesh"},
+    {kTinyobj, "parse + triangulate, no weld"},
+    {kAssimp, "Triangulate | JoinIdenticalVertices"},
+};
+
+CLoadResult loadByName(const std::string& name, const std::string& path)
 {
     if (name == kOurs)
         return loadOurs(path);
@@ -100,6 +119,14 @@ double now()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
+// Seconds from the call to the result in hand; releasing the result is not counted.
+double timedLoad(const std::string& name, const std::string& path, CLoadResult& result)
+{
+    const double started = now();
+    result = loadByName(name, path);
+    return now() - started;
+}
+
 std::size_t fileSize(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -111,26 +138,24 @@ std::size_t fileSize(const std::string& path)
     return static_cast<std::size_t>(size);
 }
 
-// Reads the file once so that every loader finds it in the page cache; returns seconds.
+// Reads the file once in small pieces, so that every load finds it in the page cache and
+// this process stays small: a new process starts with the peak of the one that starts it.
 double readThrough(const std::string& path)
 {
     const double started = now();
-    std::string text;
-    if (!VELK::CObjLoader::readWholeFile(path, text))
-        throw std::runtime_error("cannot read " + path);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        throw std::runtime_error("cannot open " + path);
+    std::vector<char> piece(1 << 20);
+    while (std::fread(piece.data(), 1, piece.size(), file) == piece.size()) {
+    }
+    std::fclose(file);
     return now() - started;
-}
-
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
 }
 
 double megabytesPerSecond(std::size_t bytes, double seconds)
 {
-    return static_cast<double>(bytes) / 1e6 / seconds;
+    return seconds > 0.0 ? static_cast<double>(bytes) / 1e6 / seconds : 0.0;
 }
 
 long peakKilobytes()
@@ -140,101 +165,173 @@ long peakKilobytes()
     return usage.ru_maxrss;
 }
 
-// A fresh process loads the file once, so that no earlier load's memory is counted.
-long peakOfFreshProcess(const char* self, const std::string& loader, const std::string& path)
+long minorFaults()
 {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0)
-        throw std::runtime_error("no pipe");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
-    std::vector<std::string> words = {self, "memory", loader, path};
-    std::vector<char*> argv;
-    for (std::string& word : words)
-        argv.push_back(&word[0]);
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int failed = posix_spawn(&child, self, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeEnds[1]);
-    if (failed != 0) {
-        close(pipeEnds[0]);
-        throw std::runtime_error("cannot start " + std::string(self));
-    }
-    std::string answer;
-    char buffer[256];
-    ssize_t got = 0;
-    while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0)
-        answer.append(buffer, static_cast<std::size_t>(got));
-    close(pipeEnds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        throw std::runtime_error("the memory run of " + loader + " failed");
-    return std::strtol(answer.c_str(), nullptr, 10);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt;
 }
 
-int runMemory(const std::string& loader, const std::string& path)
+std::string selfPath()
 {
-    loadByName(loader, path);
-    std::printf("%ld\n", peakKilobytes());
+    char self[4096] = {};
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        throw std::runtime_error("cannot find this program through /proc/self/exe");
+    return self;
+}
+
+// The machine and how this program was built, on one line.
+std::string machineLine()
+{
+#ifdef __clang__
+    const char* const compiler = "clang " __clang_version__;
+#else
+    const char* const compiler = "gcc " __VERSION__;
+#endif
+    return BENCH::thisMachine() + "; build " + VELK_BUILD_TYPE + ", " + compiler;
+}
+
+void printHeader(const std::string& path, std::size_t bytes)
+{
+    std::printf("machine: %s\n", machineLine().c_str());
+    std::printf("%s: %.1f MB, read through once so that it is in the page cache\n", path.c_str(), bytes / 1e6);
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+}
+
+// One load in a fresh process: the memory mode of this program, or of another build of it.
+struct CFreshLoads
+{
+    std::string label;
+    std::vector<std::string> command;
+    std::vector<double> loadSeconds;                   // as the process timed its load; empty for an older build
+    std::vector<double> processSeconds;                // start to exit, from outside
+    std::vector<double> peaks;                         // kilobytes
+    std::vector<double> faults;                        // minor page faults of the whole process
+    std::size_t triangles = 0;
+};
+
+void runFreshLoad(CFreshLoads& loads)
+{
+    const BENCH::CProcessRun run = BENCH::runFreshProcess(loads.command);
+    // "<peak KB> <load seconds> <triangles>"; older builds print the peak alone.
+    std::istringstream answer(run.output);
+    long peak = 0;
+    double seconds = 0.0;
+    answer >> peak;
+    if (answer >> seconds) {
+        loads.loadSeconds.push_back(seconds);
+        answer >> loads.triangles;
+    }
+    loads.processSeconds.push_back(run.seconds);
+    loads.peaks.push_back(static_cast<double>(run.peakKilobytes));
+    loads.faults.push_back(static_cast<double>(run.minorFaults));
+}
+
+void printFreshRow(const CFreshLoads& loads, std::size_t bytes)
+{
+    const BENCH::CSpread process = BENCH::spreadOf(loads.processSeconds);
+    const double peak = BENCH::spreadOf(loads.peaks).median;
+    const double faults = BENCH::spreadOf(loads.faults).median;
+    std::printf("%-14s ", loads.label.c_str());
+    if (loads.loadSeconds.empty()) {
+        std::printf("%8s %7s %7s %7s", "-", "-", "-", "-");
+    } else {
+        const BENCH::CSpread load = BENCH::spreadOf(loads.loadSeconds);
+        std::printf("%8.3f %7.3f %7.3f %7.1f", load.median, load.min, load.max,
+                    megabytesPerSecond(bytes, load.median));
+    }
+    std::printf(" | %9.3f %7.3f %7.3f %8.1f %6.2f %9.0f\n", process.median, process.min, process.max, peak / 1e3,
+                peak * 1024.0 / static_cast<double>(bytes), faults);
+}
+
+void printFreshHeading()
+{
+    std::printf("%-14s %8s %7s %7s %7s | %9s %7s %7s %8s %6s %9s\n", "loader", "load s", "min", "max", "MB/s",
+                "process s", "min", "max", "peak MB", "x file", "faults");
+}
+
+// The speed of the first against each other, by the medians of the given figure.
+void printRatios(const std::vector<CFreshLoads>& all, bool byLoad, const char* what)
+{
+    const auto figure = [byLoad](const CFreshLoads& loads) {
+        return BENCH::spreadOf(byLoad ? loads.loadSeconds : loads.processSeconds).median;
+    };
+    const double ours = figure(all[0]);
+    for (std::size_t k = 1; k < all.size(); ++k) {
+        if (byLoad && all[k].loadSeconds.empty())
+            continue;
+        std::printf("velk speed / %s: %.2f x (%s)\n", all[k].label.c_str(), figure(all[k]) / ours, what);
+    }
+}
+
+int runCompare(const std::string& self, const std::string& path, int runs, const std::string& baseline)
+{
+    const std::size_t bytes = fileSize(path);
+    const double readSeconds = readThrough(path);
+    printHeader(path, bytes);
+    std::printf("reading the file from the page cache: %.0f MB/s\n", megabytesPerSecond(bytes, readSeconds));
+    for (const CLoader& loader : kLoaders)
+        std::printf("  %-14s %s\n", loader.name, loader.work);
+
+    std::vector<CFreshLoads> fresh;
+    for (const CLoader& loader : kLoaders)
+        fresh.push_back({loader.name, {self, "memory", loader.name, path}, {}, {}, {}, {}, 0});
+    if (!baseline.empty()) {
+        fresh.push_back({"velk baseline", {baseline, "memory", kOurs, path}, {}, {}, {}, {}, 0});
+        std::printf("  %-14s the velk load of %s\n", "velk baseline", baseline.c_str());
+    }
+    std::printf("\nFresh processes, one load each (what a user waits for): %d runs per loader, alternating,\n"
+                "each run starting with the next loader\n",
+                runs);
+    // Each run starts with the next loader, so that none always follows the same one.
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t k = 0; k < fresh.size(); ++k)
+            runFreshLoad(fresh[(k + static_cast<std::size_t>(run)) % fresh.size()]);
+    }
+    printFreshHeading();
+    for (const CFreshLoads& loads : fresh)
+        printFreshRow(loads, bytes);
+    std::printf("load: the loader's call timed inside the process, up to the result in hand;\n"
+                "process: start to exit, timed outside; peak RSS and minor page faults: the whole process\n");
+    for (const CFreshLoads& loads : fresh) {
+        if (!loads.loadSeconds.empty())
+            std::printf("  %-14s %zu triangles\n", loads.label.c_str(), loads.triangles);
+    }
+    printRatios(fresh, true, "fresh-process load medians");
+    printRatios(fresh, false, "fresh-process start-to-exit medians");
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+
+    // Only now does this process load anything: the fresh processes above started small.
+    std::printf("\nIn this one process, loader after loader (allocator and page tables warm from the earlier\n"
+                "loads; not what a user waits for): %d runs per loader, alternating\n",
+                runs);
+    std::vector<std::vector<double>> seconds(std::size(kLoaders));
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t k = 0; k < std::size(kLoaders); ++k) {
+            CLoadResult result;
+            seconds[k].push_back(timedLoad(kLoaders[k].name, path, result));
+        }
+    }
+    std::printf("%-14s %8s %7s %7s %7s %11s\n", "loader", "median s", "min", "max", "MB/s", "first run s");
+    for (std::size_t k = 0; k < std::size(kLoaders); ++k) {
+        const BENCH::CSpread spread = BENCH::spreadOf(seconds[k]);
+        std::printf("%-14s %8.3f %7.3f %7.3f %7.1f %11.3f\n", kLoaders[k].name, spread.median, spread.min,
+                    spread.max, megabytesPerSecond(bytes, spread.median), seconds[k][0]);
+    }
+    const double ours = BENCH::spreadOf(seconds[0]).median;
+    for (std::size_t k = 1; k < std::size(kLoaders); ++k)
+        std::printf("velk speed / %s: %.2f x (in-process medians)\n", kLoaders[k].name,
+                    BENCH::spreadOf(seconds[k]).median / ours);
+    std::printf("%s\n", BENCH::loadAverage().c_str());
     return 0;
 }
 
-void printLoad()
+int runOneLoad(const std::string& loader, const std::string& path)
 {
-    double load[3] = {0.0, 0.0, 0.0};
-    if (getloadavg(load, 3) == 3)
-        std::printf("load average %.2f %.2f %.2f\n", load[0], load[1], load[2]);
-}
-
-int runCompare(const char* self, const std::string& path, int runs)
-{
-    const std::size_t bytes = fileSize(path);
-    std::printf("%s: %.1f MB, %d runs per loader, alternating\n", path.c_str(), bytes / 1e6, runs);
-    printLoad();
-    // Before this process has read anything: a new process starts from the peak of the
-    // one that started it, which is small only now.
-    std::vector<long> peaks;
-    for (const char* name : {kOurs, kTinyobj, kAssimp})
-        peaks.push_back(peakOfFreshProcess(self, name, path));
-    const double readSeconds = readThrough(path);
-    std::printf("read into memory: %.0f MB/s\n", megabytesPerSecond(bytes, readSeconds));
-
-    std::vector<CLoader> loaders = {
-        {kOurs, "parse + weld + material order + mesh", &loadOurs, {}},
-        {kTinyobj, "parse + triangulate, no weld", &loadTinyobj, {}},
-        {kAssimp, "Triangulate | JoinIdenticalVertices", &loadAssimp, {}},
-    };
-    for (int run = 0; run < runs; ++run) {
-        for (CLoader& loader : loaders) {
-            const double started = now();
-            const std::size_t triangles = loader.load(path);
-            loader.seconds.push_back(now() - started);
-            if (run == 0)
-                std::printf("  %-14s %zu triangles\n", loader.name, triangles);
-        }
-    }
-
-    std::printf("%-14s %9s %9s %9s %9s  %s\n", "loader", "median s", "min s", "max s", "MB/s", "work");
-    for (const CLoader& loader : loaders) {
-        const double middle = median(loader.seconds);
-        std::printf("%-14s %9.3f %9.3f %9.3f %9.1f  %s\n", loader.name, middle,
-                    *std::min_element(loader.seconds.begin(), loader.seconds.end()),
-                    *std::max_element(loader.seconds.begin(), loader.seconds.end()),
-                    megabytesPerSecond(bytes, middle), loader.work);
-    }
-    const double ours = median(loaders[0].seconds);
-    for (std::size_t k = 1; k < loaders.size(); ++k)
-        std::printf("velk speed / %s: %.2f x (by medians)\n", loaders[k].name, median(loaders[k].seconds) / ours);
-
-    for (std::size_t k = 0; k < loaders.size(); ++k) {
-        std::printf("peak RSS %-14s %8.1f MB = %.2f x file (whole process)\n", loaders[k].name, peaks[k] / 1e3,
-                    peaks[k] * 1024.0 / static_cast<double>(bytes));
-    }
-    printLoad();
+    CLoadResult result;
+    const double seconds = timedLoad(loader, path, result);
+    std::printf("%ld %.6f %zu\n", peakKilobytes(), seconds, result.triangles);
     return 0;
 }
 
@@ -280,77 +377,185 @@ double tokenizeSeconds(const std::string& path, std::size_t& words)
     return now() - started;
 }
 
-int runPhases(const std::string& path, int runs)
+// The phases of one load in this process, on one line, for the phases mode.
+int runPhasesOnce(const std::string& path)
+{
+    std::size_t words = 0;
+    const double tokenize = tokenizeSeconds(path, words);
+    VELK::CObjLoader::CPhaseTimes times;
+    VELK::CObjLoader loader;
+    loader.setPhaseTimes(&times);
+    const long faultsBefore = minorFaults();
+    const double started = now();
+    std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(path)));
+    const double total = now() - started;
+    const long faults = minorFaults() - faultsBefore;
+    const double normalsStarted = now();
+    VELK::CMeshNormals::fillMissing(*mesh);
+    const double normals = now() - normalsStarted;
+    std::printf("%zu %.6f %.6f %.6f %.6f %.6f %.6f %ld %.6f\n", words, tokenize, times.parse, times.weld,
+                times.regroup, times.copyOut, total, faults, normals);
+    return 0;
+}
+
+int runPhases(const std::string& self, const std::string& path, int runs)
 {
     const std::size_t bytes = fileSize(path);
-    std::printf("%s: %.1f MB, %d runs\n", path.c_str(), bytes / 1e6, runs);
-    printLoad();
     readThrough(path);
-    std::vector<double> tokenize, parse, weld, regroup, copyOut, rest, total, normals;
+    printHeader(path, bytes);
+    std::printf("\nThe steps of one load, each run in a fresh process: %d runs\n", runs);
+    enum { TOKENIZE, PARSE, WELD, REGROUP, COPY_OUT, TOTAL, FAULTS, NORMALS, FIGURES };
+    std::vector<std::vector<double>> figures(FIGURES);
+    std::vector<double> rest;
+    std::vector<double> numbers;
     std::size_t words = 0;
     for (int run = 0; run < runs; ++run) {
-        tokenize.push_back(tokenizeSeconds(path, words));
-        VELK::CObjLoader::CPhaseTimes times;
-        VELK::CObjLoader loader;
-        loader.setPhaseTimes(&times);
-        const double started = now();
-        std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile(path)));
-        total.push_back(now() - started);
-        parse.push_back(times.parse);
-        weld.push_back(times.weld);
-        regroup.push_back(times.regroup);
-        copyOut.push_back(times.copyOut);
-        rest.push_back(total.back() - times.parse - times.weld - times.regroup - times.copyOut);
-        const double normalsStarted = now();
-        VELK::CMeshNormals::fillMissing(*mesh);
-        normals.push_back(now() - normalsStarted);
+        const BENCH::CProcessRun process = BENCH::runFreshProcess({self, "phases-once", path});
+        std::istringstream answer(process.output);
+        answer >> words;
+        for (std::vector<double>& figure : figures) {
+            double value = 0.0;
+            answer >> value;
+            figure.push_back(value);
+        }
+        if (!answer)
+            throw std::runtime_error("phases-once answered '" + process.output + "'");
+        const double parse = figures[PARSE].back();
+        numbers.push_back(parse - std::min(figures[TOKENIZE].back(), parse));
+        rest.push_back(figures[TOTAL].back() - parse - figures[WELD].back() - figures[REGROUP].back() -
+                       figures[COPY_OUT].back());
     }
-    const double parseTime = median(parse);
-    const double tokenizeTime = std::min(median(tokenize), parseTime);
-    const double totalTime = median(total);
-    const auto row = [&](const char* name, double seconds) {
-        std::printf("  %-26s %7.3f s %6.1f %%\n", name, seconds, 100.0 * seconds / totalTime);
+    const double totalTime = BENCH::spreadOf(figures[TOTAL]).median;
+    const auto row = [&](const char* name, const std::vector<double>& values) {
+        const BENCH::CSpread spread = BENCH::spreadOf(values);
+        std::printf("  %-26s %7.3f s %6.1f %%   %7.3f - %.3f\n", name, spread.median,
+                    100.0 * spread.median / totalTime, spread.min, spread.max);
     };
-    std::printf("medians (%zu words):\n", words);
-    row("read + tokenize", tokenizeTime);
-    row("numbers + storing", parseTime - tokenizeTime);
-    row("weld", median(weld));
-    row("regroup by material", median(regroup));
-    row("copy-out into the mesh", median(copyOut));
-    row("rest (freeing)", median(rest));
-    std::printf("  %-26s %7.3f s = %.1f MB/s\n", "whole load", totalTime, megabytesPerSecond(bytes, totalTime));
-    std::printf("  %-26s %7.3f s, after the load\n", "normals where missing", median(normals));
-    printLoad();
+    std::printf("medians (%zu words), then the spread:\n", words);
+    row("read + tokenize", figures[TOKENIZE]);
+    row("numbers + storing", numbers);
+    row("weld", figures[WELD]);
+    row("regroup by material", figures[REGROUP]);
+    row("copy-out into the mesh", figures[COPY_OUT]);
+    row("rest (freeing)", rest);
+    row("whole load", figures[TOTAL]);
+    std::printf("whole load: %.1f MB/s; minor page faults during the load: %.0f\n",
+                megabytesPerSecond(bytes, totalTime), BENCH::spreadOf(figures[FAULTS]).median);
+    row("normals where missing", figures[NORMALS]);
+    std::printf("(normals: after the load, not part of it)\n");
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+    return 0;
+}
+
+int runScaling(const std::string& self, const std::vector<std::string>& paths, int runs)
+{
+    std::printf("machine: %s\n", machineLine().c_str());
+    std::vector<std::size_t> sizes;
+    std::vector<CFreshLoads> loads;
+    for (const std::string& path : paths) {
+        sizes.push_back(fileSize(path));
+        readThrough(path);
+        loads.push_back({path, {self, "memory", kOurs, path}, {}, {}, {}, {}, 0});
+    }
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+    std::printf("\nThe velk loader by file size, each load its own process: %d runs per file, alternating\n", runs);
+    for (int run = 0; run < runs; ++run) {
+        for (CFreshLoads& fileLoads : loads)
+            runFreshLoad(fileLoads);
+    }
+    std::printf("%-24s %8s %8s %7s %7s %8s %7s %8s %6s %9s\n", "file", "MB", "load s", "min", "max", "spread",
+                "MB/s", "peak MB", "x file", "faults");
+    std::vector<double> speeds;
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        const BENCH::CSpread load = BENCH::spreadOf(loads[k].loadSeconds);
+        const double peak = BENCH::spreadOf(loads[k].peaks).median;
+        speeds.push_back(megabytesPerSecond(sizes[k], load.median));
+        const std::size_t slash = paths[k].rfind('/');
+        std::printf("%-24s %8.1f %8.3f %7.3f %7.3f %7.1f%% %7.1f %8.1f %6.2f %9.0f\n",
+                    paths[k].substr(slash == std::string::npos ? 0 : slash + 1).c_str(), sizes[k] / 1e6,
+                    load.median, load.min, load.max, 100.0 * (load.max - load.min) / load.median, speeds.back(),
+                    peak / 1e3, peak * 1024.0 / static_cast<double>(sizes[k]),
+                    BENCH::spreadOf(loads[k].faults).median);
+    }
+    std::printf("spread: (max - min) / median of the load times; MB/s from the median\n");
+    if (speeds.size() > 1) {
+        const auto slowest = std::min_element(speeds.begin(), speeds.end());
+        const auto fastest = std::max_element(speeds.begin(), speeds.end());
+        std::printf("MB/s, slowest size against the fastest: %.1f %% lower\n", 100.0 * (1.0 - *slowest / *fastest));
+    }
+    std::printf("%s\n", BENCH::loadAverage().c_str());
     return 0;
 }
 
 int usage()
 {
-    std::fprintf(stderr, "usage: velk-obj-bench compare|phases <model.obj> [runs]\n"
-                         "       velk-obj-bench memory velk|tinyobjloader|assimp <model.obj>\n");
+    std::fprintf(stderr,
+                 "usage: velk-obj-bench compare <model.obj> [runs] [--baseline BENCH]\n"
+                 "       velk-obj-bench phases <model.obj> [runs]\n"
+                 "       velk-obj-bench scaling [--runs N] <model.obj>...\n"
+                 "       velk-obj-bench machine\n"
+                 "       velk-obj-bench memory velk|tinyobjloader|assimp <model.obj>\n"
+                 "       velk-obj-bench phases-once <model.obj>\n"
+                 "compare and phases run every load in a fresh process (runs: default 5); compare then\n"
+                 "repeats the loads in its own process. BENCH is another build of this program whose\n"
+                 "velk loads are run beside this one's. memory prints the peak RSS in KB, the load's\n"
+                 "seconds and the triangles of one load; phases-once the steps of one load.\n");
     return 2;
+}
+
+int runCount(const std::string& text)
+{
+    char* end = nullptr;
+    const long runs = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || runs < 1 || runs > 1000)
+        throw std::runtime_error("runs must be a number from 1 to 1000, not '" + text + "'");
+    return static_cast<int>(runs);
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 3)
+    if (argc < 2)
         return usage();
     const std::string mode = argv[1];
     try {
+        if (mode == "machine" && argc == 2) {
+            std::printf("%s\n", machineLine().c_str());
+            return 0;
+        }
         if (mode == "memory" && argc == 4)
-            return runMemory(argv[2], argv[3]);
-        const int runs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 5;
-        // The fresh processes for memory are this same program, found through /proc.
-        char self[4096] = {};
-        const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
-        if (length <= 0)
-            return 1;
-        if (mode == "compare")
-            return runCompare(self, argv[2], runs);
-        if (mode == "phases")
-            return runPhases(argv[2], runs);
+            return runOneLoad(argv[2], argv[3]);
+        if (mode == "phases-once" && argc == 3)
+            return runPhasesOnce(argv[2]);
+
+        std::vector<std::string> positional;
+        std::string baseline;
+        int runs = 5;
+        for (int i = 2; i < argc; ++i) {
+            const std::string argument = argv[i];
+            if ((argument == "--baseline" || argument == "--runs") && i + 1 < argc) {
+                if (argument == "--baseline")
+                    baseline = argv[++i];
+                else
+                    runs = runCount(argv[++i]);
+            } else if (argument.rfind("--", 0) == 0) {
+                return usage();
+            } else {
+                positional.push_back(argument);
+            }
+        }
+        // compare and phases also take the runs as their second word.
+        if ((mode == "compare" || mode == "phases") && positional.size() == 2) {
+            runs = runCount(positional[1]);
+            positional.pop_back();
+        }
+        if (mode == "compare" && positional.size() == 1)
+            return runCompare(selfPath(), positional[0], runs, baseline);
+        if (mode == "phases" && positional.size() == 1 && baseline.empty())
+            return runPhases(selfPath(), positional[0], runs);
+        if (mode == "scaling" && !positional.empty() && baseline.empty())
+            return runScaling(selfPath(), positional, runs);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velk-obj-bench: %s\n", error.what());
         return 1;
