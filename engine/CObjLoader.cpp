@@ -443,7 +443,7 @@ std::size_t CObjLoader::elementCount(ElementKind kind) const
 //   above count              may be defined by a later line: decided at the end of the
 //                            file, against the whole list (rejectIfFaulty);
 //   0, below -count          "<kind> number <n> is out of range";
-//   beyond 32 bits           "<kind> number <as written> is too large".
+//   beyond a signed 32 bits  "<kind> number <as written> is too large".
 // A fault in a list still empty counts only if the list fills later: numbers for a list
 // the file never fills are ignored. The fast paths take only the first case, through the
 // same namesElement.
