@@ -4,8 +4,12 @@
 #include <csignal>
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <ostream>
 #include <regex>
+
+#include "engine/CPicture.h"
+#include "engine/CPictureLoader.h"
 
 #include "tests/e2e/LogLines.h"
 #include "tests/e2e/TestScenes.h"
@@ -332,4 +336,90 @@ TEST(ViewerScene, LogsThatCannotBeWrittenAreSaidOnStderr)
     EXPECT_EQ(viewer.exitStatus(), 0);
     EXPECT_EQ(viewer.errorOutput(), "velk: cannot write global.log: No space left on device\n"
                                     "velk: cannot write memory.log: Is a directory\n");
+}
+
+// ---- Models named on the command line: framed, lit, and the keys that move the view ----
+
+namespace
+{
+// Pictures of one program differ where they should not by more than this share of bytes.
+double differentShare(const Screenshot& a, const Screenshot& b)
+{
+    if (a.rgb.size() != b.rgb.size() || a.rgb.empty())
+        return 1.0;
+    std::size_t far = 0;
+    for (std::size_t i = 0; i < a.rgb.size(); ++i)
+        far += std::abs(a.rgb[i] - b.rgb[i]) > 24;
+    return static_cast<double>(far) / a.rgb.size();
+}
+
+Screenshot loadScreenshot(const std::string& path)
+{
+    Screenshot shot;
+    VELK::CPictureLoader loader;
+    std::unique_ptr<CPicture> picture;
+    try {
+        picture.reset(static_cast<CPicture*>(loader.loadFromFile(path)));
+    } catch (const std::exception&) {
+        return shot;
+    }
+    shot.width = picture->size[0];
+    shot.height = picture->size[1];
+    for (std::size_t i = 0; i + 2 < picture->byteCount(); i += 3)
+        shot.rgb.insert(shot.rgb.end(), {picture->pixels[i + 2], picture->pixels[i + 1], picture->pixels[i]});
+    return shot;
+}
+
+class FramedModels : public testing::TestWithParam<FramedModel> {};
+} // namespace
+
+void PrintTo(const FramedModel& model, std::ostream* out)
+{
+    *out << model.name;
+}
+
+TEST_P(FramedModels, ShowWholeInTheViewerAndTheSnapshotAlike)
+{
+    const FramedModel& model = GetParam();
+    ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"});
+    writeFramedModel(viewer, model);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+    EXPECT_EQ(checkLook(shot, model.look), "");
+
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"Data/m.obj"});
+    writeFramedModel(snapshot, model);
+    snapshot.start();
+    ASSERT_TRUE(snapshot.waitForExit(60));
+    EXPECT_LT(differentShare(shot, loadScreenshot(snapshot.directory() + "/snapshot.png")), 0.001);
+}
+
+INSTANTIATE_TEST_SUITE_P(Viewer, FramedModels, testing::ValuesIn(kFramedModels),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ViewerScene, WheelZoomsFFramesRResetsAndF12WritesThePicture)
+{
+    ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"});
+    writeFramedModel(viewer, kFramedModels[0]);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const Screenshot first = viewer.screenshot();
+
+    viewer.click(4, 3);                                // the wheel forward: nearer
+    EXPECT_GT(coveredShare(viewer.screenshot()), coveredShare(first) * 1.1);
+
+    viewer.drag(512, 384, 592, 424, 10);
+    viewer.click(5, 20);
+    viewer.pressKey("f");
+    EXPECT_EQ(checkLook(viewer.screenshot(), FramedLook::centred), "");
+
+    viewer.pressKey("r");
+    EXPECT_LT(differentShare(first, viewer.screenshot()), 0.001);
+
+    viewer.pressKey("F12");
+    quit(viewer);
+    EXPECT_EQ(viewer.output().substr(viewer.output().find('\n') + 1), "velk-viewer: wrote velk-1.png\n");
+    EXPECT_LT(differentShare(first, loadScreenshot(viewer.directory() + "/velk-1.png")), 0.001);
 }

@@ -96,3 +96,26 @@ TEST(ViewerShell, MissingVertexBufferExtensionEndsWithOneLineAndStatus255)
     EXPECT_NE(lastLine(viewer.readLines("global.log")).find(" -> -- LOGGING STOP --"), std::string::npos)
         << viewer.readFile("global.log");
 }
+
+TEST(ViewerShell, HelpListsTheKeysAndBadOptionsEndWithStatus2)
+{
+    ViewerProcess help(VELK_VIEWER, {"--help"});
+    help.start();
+    ASSERT_TRUE(help.waitForExit());
+    EXPECT_EQ(help.exitStatus(), 0);
+    EXPECT_NE(help.output().find("\n  F12              write the picture to velk-<n>.png"), std::string::npos)
+        << help.output();
+
+    // The snapshot's own options are not the viewer's, and GLUT's are not passed on.
+    const std::vector<std::vector<std::string>> bad = {
+        {"--frobnicate"}, {"a.obj", "b.obj"}, {"--output", "x.png"}, {"-display", ":0"},
+    };
+    for (const auto& arguments : bad) {
+        ViewerProcess viewer(VELK_VIEWER, arguments);
+        viewer.start();
+        ASSERT_TRUE(viewer.waitForExit());
+        EXPECT_EQ(viewer.exitStatus(), 2) << arguments[0];
+        EXPECT_EQ(viewer.errorOutput().rfind("velk-viewer: ", 0), 0u) << viewer.errorOutput();
+        EXPECT_NE(viewer.errorOutput().find("\nusage: velk-viewer "), std::string::npos) << viewer.errorOutput();
+    }
+}
