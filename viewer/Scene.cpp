@@ -63,6 +63,7 @@ void loadTextures(const VELK_GL::CGLModel& model)
         resourceManager->addResource(name, texture);
     }
 }
+
 // What the view needs of the mesh before it goes: where its positions lie, and which
 // groups are see-through.
 void noteMesh(const CMeshData& mesh)

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <tuple>
 #include <utility>
 
 #include <sys/stat.h>
@@ -131,34 +132,28 @@ std::array<int, 3> dominant(std::array<int, 3> pixel)
 namespace
 {
 // Positions only, six quads turned outward.
-std::string cube(double side, Vec centre)
+std::string cube(double side, Vec c)
 {
     std::ostringstream obj;
-    for (int i = 0; i < 8; ++i) {
-        vertex(obj, {centre.x + (i & 1 ? side : -side) / 2, centre.y + (i & 2 ? side : -side) / 2,
-                     centre.z + (i & 4 ? side : -side) / 2});
-    }
+    for (int i = 0; i < 8; ++i)
+        vertex(obj, {c.x + (i & 1 ? 0.5 : -0.5) * side, c.y + (i & 2 ? 0.5 : -0.5) * side, c.z + (i & 4 ? 0.5 : -0.5) * side});
     obj << "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
     return obj.str();
 }
 
-// A sphere of radius 1 in latitude bands, positions only.
+// A sphere of radius 1 in 16 bands of 24 quads, positions only.
 std::string sphere()
 {
-    const int bands = 16, sectors = 24;
     std::ostringstream obj;
-    for (int b = 0; b <= bands; ++b) {
-        const double theta = M_PI * b / bands;
-        for (int s = 0; s < sectors; ++s) {
-            const double phi = 2 * M_PI * s / sectors;
-            vertex(obj, {std::sin(theta) * std::cos(phi), std::cos(theta), -std::sin(theta) * std::sin(phi)});
+    for (int b = 0; b <= 16; ++b) {
+        for (int s = 0; s < 24; ++s) {
+            const double ring = std::sin(M_PI * b / 16);
+            vertex(obj, {ring * std::cos(M_PI * s / 12), std::cos(M_PI * b / 16), -ring * std::sin(M_PI * s / 12)});
         }
     }
-    for (int b = 0; b < bands; ++b) {
-        for (int s = 0; s < sectors; ++s) {
-            const int a = b * sectors + s + 1, next = b * sectors + (s + 1) % sectors + 1;
-            obj << "f " << a << ' ' << a + sectors << ' ' << next + sectors << ' ' << next << '\n';
-        }
+    for (int a = 1; a <= 16 * 24; ++a) {
+        const int next = a % 24 == 0 ? a - 23 : a + 1;
+        obj << "f " << a << ' ' << a + 24 << ' ' << next + 24 << ' ' << next << '\n';
     }
     return obj.str();
 }
@@ -174,41 +169,19 @@ std::string lShape()
     return obj.str();
 }
 
-// Two quads facing the starting direction, half a unit apart: the nearer one first, in a
-// material that lets half of the light through.
+// Two equal quads facing the starting direction, the see-through one first: drawn in that
+// order, the second would cover the first where depths tie.
 std::string seeThroughPair()
 {
     std::ostringstream obj;
     obj << "mtllib m.mtl\n";
     commonLines(obj);
+    int first = 1;
     obj << "usemtl glass\n";
-    for (double toward : {0.5, 0.0}) {
-        for (const auto& [right, up] : {std::pair{-1, -1}, {1, -1}, {1, 1}, {-1, 1}}) {
-            const Vec p = at(right, up);
-            vertex(obj, {p.x + kTowardCamera.x * toward, p.y + kTowardCamera.y * toward, p.z});
-        }
-    }
-    obj << "f 1/1/1 2/2/1 3/3/1 4/4/1\nusemtl red\nf 5/1/1 6/2/1 7/3/1 8/4/1\n";
+    quad(obj, first, -1.0, -1.0, 1.0, 1.0);
+    obj << "usemtl red\n";
+    quad(obj, first, -1.0, -1.0, 1.0, 1.0);
     return obj.str();
-}
-
-// The box of the picture's pixels that are not white.
-struct Box
-{
-    int left, top, right, bottom;                      // right and bottom past the last
-};
-
-Box coveredBox(const Screenshot& shot)
-{
-    Box box = {shot.width, shot.height, 0, 0};
-    for (int y = 0; y < shot.height; ++y) {
-        for (int x = 0; x < shot.width; ++x) {
-            if (shot.at(x, y) != std::array<int, 3>{255, 255, 255}) {
-                box = {std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1), std::max(box.bottom, y + 1)};
-            }
-        }
-    }
-    return box;
 }
 } // namespace
 
@@ -228,57 +201,46 @@ void writeFramedModel(ViewerProcess& viewer, const FramedModel& model)
         viewer.writeDataFile("m.mtl", model.library);
 }
 
-double coveredShare(const Screenshot& shot)
-{
-    if (shot.width == 0 || shot.height == 0)
-        return 0.0;
-    return static_cast<double>(shot.countDifferent({255, 255, 255}, 0)) / (static_cast<double>(shot.width) * shot.height);
-}
-
 std::string checkLook(const Screenshot& shot, FramedLook look)
 {
-    const Box box = coveredBox(shot);
-    if (box.right <= box.left)
+    // The box of the pixels that are not white, and their shades of red.
+    const std::array<int, 3> white = {255, 255, 255};
+    int left = shot.width, top = shot.height, right = 0, bottom = 0;
+    std::set<int> shades;
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            if (shot.at(x, y) != white) {
+                left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
+                shades.insert(shot.at(x, y)[0]);
+            }
+        }
+    }
+    if (right <= left)
         return "nothing drawn";
-    const double width = box.right - box.left, height = box.bottom - box.top;
     std::ostringstream problem;
+    const int height = bottom - top;
     if (look == FramedLook::centred) {
         // The cube seen along a diagonal is as tall as sqrt(2) sides, its bounding sphere
         // sqrt(3): with the margin, about three quarters of the height. Turned, its box
         // strays a little from the middle.
-        const double offCentre = std::max(std::abs((box.left + box.right) / 2.0 - shot.width / 2.0),
-                                          std::abs((box.top + box.bottom) / 2.0 - shot.height / 2.0));
+        const double offCentre = std::max(std::abs((left + right - shot.width) / 2.0), std::abs((top + bottom - shot.height) / 2.0));
         if (offCentre > 0.05 * shot.height || height < 0.6 * shot.height || height > 0.95 * shot.height)
-            problem << "box " << box.left << "," << box.top << " to " << box.right << "," << box.bottom;
+            problem << "box " << left << "," << top << " to " << right << "," << bottom;
     } else if (look == FramedLook::smoothShades) {
         // Flat normals light the sphere in one shade; its own give a gradient up to bright.
-        std::set<int> shades;
-        for (int y = box.top; y < box.bottom; ++y) {
-            for (int x = box.left; x < box.right; ++x) {
-                if (shot.at(x, y) != std::array<int, 3>{255, 255, 255})
-                    shades.insert(shot.at(x, y)[0]);
-            }
-        }
         if (shades.size() < 64 || *shades.rbegin() < 128)
-            problem << shades.size() << " shades, the brightest " << (shades.empty() ? 0 : *shades.rbegin());
-    } else if (look == FramedLook::seenThrough) {
+            problem << shades.size() << " shades, the brightest " << *shades.rbegin();
+    } else if (look == FramedLook::notchWhite) {
+        // In quarters of the L's box, the upper right one is the notch.
+        for (const auto& [fx, fy, notch] : {std::tuple{0.6, 0.35, true}, {0.75, 0.25, true}, {0.9, 0.1, true},
+                                            {0.25, 0.25, false}, {0.25, 0.75, false}, {0.75, 0.75, false}}) {
+            if ((shot.at(left + static_cast<int>(fx * (right - left)), top + static_cast<int>(fy * height)) == white) != notch)
+                problem << (notch ? "notch covered at " : "arm empty at ") << fx << "," << fy << "; ";
+        }
+    } else {
         const auto centre = shot.at(shot.width / 2, shot.height / 2);
         if (centre[0] < 60 || centre[2] < 60)
             problem << "centre " << centre[0] << "," << centre[1] << "," << centre[2];
-    } else {
-        // Quarters of the L's box: the upper right one is the notch, the others its arms.
-        const auto covered = [&](double fx, double fy) {
-            return shot.at(box.left + static_cast<int>(fx * width), box.top + static_cast<int>(fy * height)) !=
-                   std::array<int, 3>{255, 255, 255};
-        };
-        for (const auto& [fx, fy] : {std::pair{0.6, 0.35}, {0.75, 0.25}, {0.9, 0.1}}) {
-            if (covered(fx, fy))
-                problem << "notch covered at " << fx << "," << fy << "; ";
-        }
-        for (const auto& [fx, fy] : {std::pair{0.25, 0.25}, {0.25, 0.75}, {0.75, 0.75}}) {
-            if (!covered(fx, fy))
-                problem << "arm empty at " << fx << "," << fy << "; ";
-        }
     }
     return problem.str();
 }

@@ -55,7 +55,7 @@ struct FramedModel
 };
 
 // A cube 400 across far from the origin, one 0.01 across, a sphere without normals, an L
-// of one face, none with normals; a see-through quad before an opaque one, in that order.
+// of one face; a see-through quad before an opaque one.
 extern const FramedModel kFramedModels[5];
 
 // Data/m.obj and, with a library, Data/m.mtl.
@@ -63,6 +63,3 @@ void writeFramedModel(ViewerProcess& viewer, const FramedModel& model);
 
 // Empty when the picture shows the look; otherwise what it shows instead.
 std::string checkLook(const Screenshot& shot, FramedLook look);
-
-// The share of the picture's pixels that are not white.
-double coveredShare(const Screenshot& shot);

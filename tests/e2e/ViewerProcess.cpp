@@ -263,9 +263,19 @@ void ViewerProcess::moveWhileHolding(int x, int y)
 
 Screenshot ViewerProcess::screenshot()
 {
-    Screenshot shot;
     const std::string file = scratch + "/screenshot.ppm";
     runCommand("/usr/bin/import -silent -window " + window + " -depth 8 ppm:" + quote(file));
+    return readPicture(file);
+}
+
+Screenshot readPicture(const std::string& path)
+{
+    Screenshot shot;
+    std::string file = path;
+    if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ppm") != 0) {
+        file = path + ".ppm";
+        runCommand("/usr/bin/convert " + quote(path) + " -depth 8 ppm:" + quote(file) + " 2>/dev/null");
+    }
     std::ifstream in(file, std::ios::binary);
     std::string magic;
     int maxValue = 0;

@@ -67,6 +67,9 @@ private:
     int status = -1000;
 };
 
+// A picture file of any kind ImageMagick reads; empty when there is none.
+Screenshot readPicture(const std::string& path);
+
 // Runs a shell command and returns what it printed on standard output.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);
 
