@@ -125,20 +125,10 @@ TEST(ViewerFraming, BoundsTakeFinitePositionsOnly)
     EXPECT_FALSE(measureBounds(records + 8, 2, 4).known);         // nothing finite
 }
 
-TEST(ViewerFraming, TheSphereFillsTheSmallerFieldOfViewAndStaysBetweenThePlanes)
+TEST(ViewerFraming, TheSphereFillsTheSmallerFieldOfView)
 {
-    const double half = 22.5 * M_PI / 180.0, wide = 1.1 / std::sin(half) / std::sqrt(2.0);
-    EXPECT_NEAR(fittingDistance(1e-3, 4.0 / 3.0), wide * 1e-3, 1e-15);
+    const double half = 22.5 * M_PI / 180.0;
+    EXPECT_NEAR(fittingDistance(1e-3, 4.0 / 3.0), 1.1e-3 / std::sin(half) / std::sqrt(2.0), 1e-15);
     // A tall window: the narrower horizontal angle decides, from farther away.
     EXPECT_NEAR(fittingDistance(1.0, 0.5), 1.1 / std::sin(std::atan(0.5 * std::tan(half))) / std::sqrt(2.0), 1e-12);
-    // From inside, at the fitting distance and far away: the sphere between the planes, the
-    // near one at no less than a thousandth of the far one.
-    for (double distance : {1e3, 1e5, 1e9}) {
-        const double eye = distance * std::sqrt(2.0);
-        double nearPlane = 0.0, farPlane = 0.0;
-        clipPlanes(distance, 1e4, nearPlane, farPlane);
-        EXPECT_GE(farPlane, eye + 1e4) << distance;
-        EXPECT_LE(nearPlane, std::max(eye - 1e4, farPlane * 1e-3)) << distance;
-        EXPECT_GE(nearPlane, farPlane * 1e-3) << distance;
-    }
 }
