@@ -25,8 +25,10 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kHalfFieldOfView = 22.5 * kPi / 180.0;
 constexpr double kFitMargin = 1.1;                     // the sphere fills 1 / 1.1 of the view
 constexpr double kDepthMargin = 1.1;                   // planes stand this many radii from the centre
-// Larger models would put the eye past what a float holds.
-constexpr double kLargestRadius = 1e34;
+// GLU squares the eye's distance in single precision: beyond these sizes it would overflow
+// or vanish, and the view be lost.
+constexpr double kLargestRadius = 1e18;
+constexpr double kSmallestRadius = 1e-15;
 } // namespace
 
 float stepCameraDistance(float distance, int key, float step, float closest)
@@ -91,6 +93,7 @@ ModelBounds measureBounds(const float* records, std::size_t count, std::size_t s
     bounds.radius = std::sqrt(squared) / 2;
     if (bounds.radius == 0.0)
         bounds.radius = 1.0;                           // one point: seen as from the designed distance
+    bounds.radius = std::max(bounds.radius, kSmallestRadius);
     bounds.known = bounds.radius <= kLargestRadius;
     return bounds;
 }

@@ -44,9 +44,9 @@ void dragTo(int x, int y);
 // The box around a model's finite positions, as a sphere.
 struct ModelBounds
 {
-    bool known = false;                                // false: no finite position, or too large for a float view
+    bool known = false;                                // false: no finite position, or over 1e18 across
     double centre[3] = {0.0, 0.0, 0.0};                // of the box
-    double radius = 0.0;                               // half the box's diagonal; 1 for a single point
+    double radius = 0.0;                               // half the box's diagonal, at least 1e-15; 1 for one point
 };
 
 extern ModelBounds modelBounds;                        // set by the scene once the model is loaded
