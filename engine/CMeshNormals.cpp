@@ -363,11 +363,12 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
     std::vector<std::uint32_t>().swap(around);
 
     CVertexElement* element = madeLayout.get();
-    *element++ = CVertexElement{0, 3, 1, 0};
-    *element++ = CVertexElement{kNormalAt * sizeof(float), 3, 2, 0};
+    *element++ = CVertexElement{0, CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_POSITION, 0};
+    *element++ = CVertexElement{kNormalAt * sizeof(float), CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_NORMAL, 0};
     if (layout.hasTexCoord)
-        *element++ = CVertexElement{kTexCoordAt * sizeof(float), 2, 4, 0};
-    *element++ = CVertexElement{0, 0, 0, 0};
+        *element++ =
+            CVertexElement{kTexCoordAt * sizeof(float), CVertexElement::FORMAT_FLOAT2, CVertexElement::USAGE_TEXCOORD, 0};
+    *element++ = CVertexElement{0, CVertexElement::FORMAT_NONE, CVertexElement::USAGE_NONE, 0};
 
     std::copy(madeIndices.begin(), madeIndices.end(), mesh.indices);
     delete[] mesh.vertices;

@@ -28,6 +28,30 @@ const std::uint64_t kMaxCorners = static_cast<std::uint64_t>(std::numeric_limits
 
 const char* const kKindNames[] = {"position", "texture-coordinate", "normal"};
 
+// The one test of a corner number against the elements of its list, for the fast paths
+// and for resolveNumber alike: number (1-based, or counted back) names one of count.
+inline bool namesElement(std::uint64_t number, std::size_t count)
+{
+    return number != 0 && number <= count;
+}
+
+// A number as nearly every corner writes it: up to nine digits, so that the sum cannot
+// overflow. p moves past them; 0 when there is none. Longer numbers, signs and anything
+// else are left to resolveNumber.
+inline std::uint32_t readShortNumber(const char*& p, const char* end)
+{
+    const char* const first = p;
+    std::uint32_t sum = 0;
+    while (p != end && static_cast<unsigned char>(*p - '0') < 10 && p - first < 9)
+        sum = sum * 10 + static_cast<std::uint32_t>(*p++ - '0');
+    return sum;
+}
+
+std::string numberFault(int kind, const std::string& number, const char* what)
+{
+    return std::string(kKindNames[kind]) + " number " + number + what;
+}
+
 std::string failureMessage(const std::string& fileName)
 {
     return "VELK::CObjLoader::loadFromFile " + fileName + " [FAILED]";
@@ -71,16 +95,14 @@ void CObjLoader::clearWorkingData()
     std::vector<float>().swap(positions);
     std::vector<float>().swap(normals);
     std::vector<float>().swap(texCoords);
-    std::vector<std::int32_t>().swap(positionIndices);
-    std::vector<std::int32_t>().swap(normalIndices);
-    std::vector<std::int32_t>().swap(texCoordIndices);
+    std::vector<std::uint32_t>().swap(positionIndices);
+    std::vector<std::uint32_t>().swap(normalIndices);
+    std::vector<std::uint32_t>().swap(texCoordIndices);
     std::vector<std::uint32_t>().swap(faceSizes);
     std::vector<CLibraryName>().swap(libraries);
     std::string().swap(joinedLine);
-    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
-        pendingFaults[kind] = CFault();
-        std::vector<CForwardUse>().swap(forwardUses[kind]);
-    }
+    for (CUndecided& numbers : undecided)
+        numbers = CUndecided();
     firstFault = CFault();
     lineNumber = 0;
     emittedCorners = 0;
@@ -286,7 +308,7 @@ void CObjLoader::readVector(std::vector<float>& list, const char* begin, const c
     if (flipSecond)
         values[1] = -values[1];
     if (list.size() / count >= kMaxCorners)
-        noteFault(POSITION, 1, "too many elements");
+        noteFault(lineNumber, "too many elements");
     list.insert(list.end(), values, values + count);
 }
 
@@ -314,7 +336,7 @@ void CObjLoader::readFace(const char* begin, const char* end)
         return;
     }
     if (emittedCorners + 3 * (corners - 2) > kMaxCorners) {
-        noteFault(POSITION, 1, "too many triangles");
+        noteFault(lineNumber, "too many triangles");
         return;
     }
     emittedCorners += 3 * (corners - 2);
@@ -327,18 +349,14 @@ const char* CObjLoader::readPlainCorner(const char* begin, const char* end)
     // by a blank or the end of the line: nearly every corner of a file. Anything else is
     // left to readCorner, which knows every rule.
     const char* p = begin;
-    const auto number = [&p, end](std::size_t count, std::int32_t& value) {
-        const char* digits = p;
-        std::uint32_t sum = 0;
-        while (p != end && static_cast<unsigned char>(*p - '0') < 10 && p - digits < 9)
-            sum = sum * 10 + static_cast<std::uint32_t>(*p++ - '0');
-        value = static_cast<std::int32_t>(sum);
-        return p != digits && sum != 0 && sum <= count;
+    const auto number = [&p, end](std::size_t count, std::uint32_t& value) {
+        value = readShortNumber(p, end);
+        return namesElement(value, count);
     };
     const auto closed = [&p, end]() { return p == end || CObjText::isSpace(*p); };
-    std::int32_t position = 0;
-    std::int32_t texCoord = 0;
-    std::int32_t normal = 0;
+    std::uint32_t position = 0;
+    std::uint32_t texCoord = 0;
+    std::uint32_t normal = 0;
     if (!number(positions.size() / 3, position))
         return nullptr;
     if (!closed()) {
@@ -378,23 +396,19 @@ void CObjLoader::readCorner(const char* begin, const char* end)
     };
     // Nearly every part is a plain number of the elements read so far; it is taken
     // here at once, and everything else by the rules of resolveNumber.
-    const auto readPart = [&](ElementKind kind, const char* part, std::size_t count, std::int32_t& number) {
+    const auto readPart = [&](ElementKind kind, const char* part, std::size_t count, std::uint32_t& number) {
         const char* p = part;
-        std::uint32_t value = 0;
-        for (int digits = 0; p != end && *p >= '0' && *p <= '9' && digits < 9; ++digits, ++p)
-            value = value * 10 + static_cast<std::uint32_t>(*p - '0');
-        if (p != part && (p == end || *p == '/') && value != 0 && value <= count) {
-            number = static_cast<std::int32_t>(value);
+        number = readShortNumber(p, end);
+        if ((p == end || *p == '/') && namesElement(number, count))
             return p;
-        }
         const char* stop = partEnd(part);
         number = resolveNumber(kind, part, stop);
         return stop;
     };
 
-    std::int32_t position = 0;
-    std::int32_t texCoord = 0;
-    std::int32_t normal = 0;
+    std::uint32_t position = 0;
+    std::uint32_t texCoord = 0;
+    std::uint32_t normal = 0;
     const char* stop = readPart(POSITION, begin, positions.size() / 3, position);
     if (stop != end) {
         const char* part = stop + 1;
@@ -422,45 +436,45 @@ std::size_t CObjLoader::elementCount(ElementKind kind) const
     }
 }
 
-std::int32_t CObjLoader::resolveNumber(ElementKind kind, const char* begin, const char* end)
+// Every rule for a corner number, written as [begin, end), of a list that holds count
+// elements so far:
+//   1 to count               that element;
+//   -count to -1             counted back from the last element read before this line;
+//   above count              may be defined by a later line: decided at the end of the
+//                            file, against the whole list (rejectIfFaulty);
+//   0, below -count          "<kind> number <n> is out of range";
+//   beyond a signed 32 bits  "<kind> number <as written> is too large".
+// A fault in a list still empty counts only if the list fills later: numbers for a list
+// the file never fills are ignored. The fast paths take only the first case, through the
+// same namesElement.
+std::uint32_t CObjLoader::resolveNumber(ElementKind kind, const char* begin, const char* end)
 {
     const std::size_t count = elementCount(kind);
     std::int32_t number = 0;
-    if (!CTextNumber::toInt32(begin, end, number)) {
-        if (faultSlotFree(kind, count))
-            noteFault(kind, count, std::string(kKindNames[kind]) + " number " + std::string(begin, end) + " is too large");
+    const bool fits = CTextNumber::toInt32(begin, end, number);
+    const std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -static_cast<std::int64_t>(number) : number);
+    if (fits && number > 0) {
+        std::vector<CForwardUse>& forward = undecided[kind].forward;
+        if (!namesElement(magnitude, count) && (forward.empty() || magnitude > forward.back().number))
+            forward.push_back(CForwardUse{lineNumber, static_cast<std::uint32_t>(magnitude)});
+        return static_cast<std::uint32_t>(magnitude);
+    }
+    if (fits && number < 0 && namesElement(magnitude, count))
+        return static_cast<std::uint32_t>(count + 1 - magnitude);
+    // Once a line is faulty, later faults cannot be the first; the message is built once.
+    if (firstFault.line != 0)
         return 0;
-    }
-    if (number > 0) {
-        // A later line may still define it: judged against the whole file's count at the end.
-        std::vector<CForwardUse>& uses = forwardUses[kind];
-        if (static_cast<std::size_t>(number) > count && (uses.empty() || number > uses.back().number))
-            uses.push_back(CForwardUse{lineNumber, number});
-        return number;
-    }
-    // Negative numbers count back from the elements read before this line.
-    if (number < 0 && static_cast<std::uint64_t>(-static_cast<std::int64_t>(number)) <= count)
-        return static_cast<std::int32_t>(static_cast<std::int64_t>(count) + number + 1);
-    if (faultSlotFree(kind, count))
-        noteFault(kind, count, std::string(kKindNames[kind]) + " number " + std::to_string(number) + " is out of range");
+    CFault& fault = kind != POSITION && count == 0 ? undecided[kind].ifFilled : firstFault;
+    if (fault.line == 0)
+        fault = CFault{lineNumber, fits ? numberFault(kind, std::to_string(number), " is out of range")
+                                        : numberFault(kind, std::string(begin, end), " is too large")};
     return 0;
 }
 
-bool CObjLoader::faultSlotFree(ElementKind kind, std::size_t countSoFar) const
+void CObjLoader::noteFault(std::uint64_t line, const std::string& reason)
 {
-    // Once a line is faulty, later faults cannot be the first; the message is built once.
-    if (firstFault.line != 0)
-        return false;
-    return kind == POSITION || countSoFar != 0 || pendingFaults[kind].line == 0;
-}
-
-void CObjLoader::noteFault(ElementKind kind, std::size_t countSoFar, const std::string& reason)
-{
-    // A texture-coordinate or normal number while that list is empty matters only if the
-    // list fills later: numbers for a list the file has no element of are ignored.
-    CFault& fault = (kind != POSITION && countSoFar == 0) ? pendingFaults[kind] : firstFault;
-    if (fault.line == 0)
-        fault = CFault{lineNumber, reason};
+    if (firstFault.line == 0 || line < firstFault.line)
+        firstFault = CFault{line, reason};
 }
 
 void CObjLoader::readUseMaterial(const char* begin, const char* end)
@@ -500,27 +514,25 @@ void CObjLoader::reject(std::uint64_t line, const std::string& reason)
 
 void CObjLoader::rejectIfFaulty()
 {
-    // The earliest faulty line is named, whichever check found it.
-    CFault earliest = firstFault;
-    const auto consider = [&earliest](const CFault& fault) {
-        if (fault.line != 0 && (earliest.line == 0 || fault.line < earliest.line))
-            earliest = fault;
-    };
+    // What resolveNumber left to the end of the file, against the whole lists: a list the
+    // file never fills takes no number. Of the numbers still beyond their list, the first
+    // recorded is on the earliest line, since each recorded one is larger than the last.
     for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
         const std::size_t count = elementCount(static_cast<ElementKind>(kind));
         if (kind != POSITION && count == 0)
             continue;
-        consider(pendingFaults[kind]);
-        for (const CForwardUse& use : forwardUses[kind]) {
-            if (static_cast<std::size_t>(use.number) > count) {
-                consider(CFault{use.line, std::string(kKindNames[kind]) + " number " + std::to_string(use.number) +
-                                              " is out of range"});
+        const CUndecided& numbers = undecided[kind];
+        if (numbers.ifFilled.line != 0)
+            noteFault(numbers.ifFilled.line, numbers.ifFilled.reason);
+        for (const CForwardUse& use : numbers.forward) {
+            if (!namesElement(use.number, count)) {
+                noteFault(use.line, numberFault(kind, std::to_string(use.number), " is out of range"));
                 break;
             }
         }
     }
-    if (earliest.line != 0)
-        reject(earliest.line, earliest.reason);
+    if (firstFault.line != 0)
+        reject(firstFault.line, firstFault.reason);
     if (faceSizes.empty())
         reject(0, "no faces");
 }
@@ -529,8 +541,8 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
 {
     try {
         rejectIfFaulty();
-        for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
-            std::vector<CForwardUse>().swap(forwardUses[kind]);
+        for (CUndecided& numbers : undecided)
+            numbers = CUndecided();
 
         // Every library is read once, in the order of the lines naming it. The whole rest
         // of the line is the name when such a file exists, else each of its words in turn.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CInputFile.h"
+#include "engine/CMaterialOrder.h"
 #include "engine/CMaterialRun.h"
 #include "engine/CMeshData.h"
 #include "engine/CObjMaterial.h"
@@ -54,7 +55,7 @@ public:
 private:
     enum ElementKind { POSITION, TEXCOORD, NORMAL, ELEMENT_KINDS };
 
-    struct CFault                                      // the first fault of a kind; line 0 = none
+    struct CFault                                      // a faulty line and why; line 0 = none
     {
         std::uint64_t line = 0;
         std::string reason;
@@ -63,7 +64,13 @@ private:
     struct CForwardUse                                 // a number beyond the elements read so far
     {
         std::uint64_t line;
-        std::int32_t number;
+        std::uint32_t number;
+    };
+
+    struct CUndecided                                  // numbers of one kind that only the whole file decides
+    {
+        CFault ifFilled;                               // the first fault while the list was empty: counts if it fills
+        std::vector<CForwardUse> forward;              // each a larger number than the one before
     };
 
     struct CLibraryName                                // one "mtllib" line, back slashes turned to '/'
@@ -85,9 +92,8 @@ private:
     void readFace(const char* begin, const char* end);
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
-    std::int32_t resolveNumber(ElementKind kind, const char* begin, const char* end);
-    bool faultSlotFree(ElementKind kind, std::size_t countSoFar) const;
-    void noteFault(ElementKind kind, std::size_t countSoFar, const std::string& reason);
+    std::uint32_t resolveNumber(ElementKind kind, const char* begin, const char* end);  // 0 for a fault
+    void noteFault(std::uint64_t line, const std::string& reason);  // the earliest line is kept
     void readUseMaterial(const char* begin, const char* end);
     void readMaterialLibrary(const char* begin, const char* end);
     std::size_t elementCount(ElementKind kind) const;
@@ -102,35 +108,31 @@ private:
     void readMaterialLine(const char* begin, const char* end, float& alpha, std::size_t firstOfLibrary);
     void readTextureMap(const char* begin, const char* end);
 
-    // Welding and material order (CObjLoaderBuild.cpp).
+    // The mesh from the steps of CVertexWelder and CMaterialOrder (CObjLoaderBuild.cpp).
     void buildMesh(CMeshData& mesh);
-    void weldCorners();
-    void writeIndices(CMeshData& mesh);
     void fillLayout(CMeshData& mesh) const;
-    void addSubsets(CMeshData& mesh) const;
+    void addSubsets(CMeshData& mesh, const std::vector<CMaterialOrder::CGroup>& groups) const;
 
     std::uint32_t floatsPerVertex;                     // 8 once a mesh is built
     std::vector<float> vertices;                       // welded records, floatsPerVertex each
     std::vector<CObjMaterial> materials;               // library order, all libraries
-    std::vector<CMaterialRun> runs;                    // file order; after building, one per subset
+    std::vector<CMaterialRun> runs;                    // one per "usemtl" line, file order
     std::vector<float> positions;                      // v: x, y, z
     std::vector<float> normals;                        // vn: x, y, z
     std::vector<float> texCoords;                      // vt: u, -v
     // One entry per corner of each face of three corners or more, 1-based and already
-    // resolved (negative numbers turned positive); 0 where the corner gives none. Welding
-    // replaces the position numbers by vertex numbers.
-    std::vector<std::int32_t> positionIndices;
-    std::vector<std::int32_t> normalIndices;
-    std::vector<std::int32_t> texCoordIndices;
+    // resolved (negative numbers turned positive); 0 where the corner gives none.
+    std::vector<std::uint32_t> positionIndices;
+    std::vector<std::uint32_t> normalIndices;
+    std::vector<std::uint32_t> texCoordIndices;
     std::vector<std::uint32_t> faceSizes;              // corners per face; a face of c gives c - 2 triangles
 
     std::string fileName;                              // as given; in messages
     std::string folder;                                // up to the last '/', libraries are looked up there
     std::uint64_t lineNumber;                          // of the line being read, from 1
     std::uint64_t emittedCorners;                      // 3 per triangle so far
-    CFault firstFault;                                 // the first fault found in a line
-    CFault pendingFaults[ELEMENT_KINDS];               // in a list still empty then: counts only if it fills later
-    std::vector<CForwardUse> forwardUses[ELEMENT_KINDS];  // each a larger number than the one before
+    CFault firstFault;                                 // the earliest faulty line: the one a rejection names
+    CUndecided undecided[ELEMENT_KINDS];               // turned into firstFault, or not, by rejectIfFaulty
     std::vector<CLibraryName> libraries;
     std::string joinedLine;                            // a statement whose lines end in backslashes
     CPhaseTimes* phaseTimes;                           // not owned; null unless timing

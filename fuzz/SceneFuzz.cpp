@@ -1,7 +1,7 @@
 // Fuzzes the scene's own loading, the seams between the readers included: a model, its
 // libraries and its pictures, several named files in one input, are written into a scratch
-// folder and loaded by loadScene in a real OpenGL context, then drawn once. It needs an X
-// display; scripts/fuzz starts a virtual one where there is none.
+// folder and loaded by loadScene in a real OpenGL context, then framed and drawn once. It
+// needs an X display; scripts/fuzz starts a virtual one where there is none.
 //
 // The input is the model's text (the file m.obj), then for every further file a line
 // "=file NAME=" followed by its bytes. NAME is made of letters, digits, '.', '_' and '-';
@@ -117,6 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     loadScene();
+    startView(true);                                   // framed from the model's own bounds
     if (sceneHasModel()) {
         renderFrame();
         glFinish();

@@ -7,11 +7,13 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
 #include "engine/CFactoryLoader.h"
 #include "engine/CMeshData.h"
+#include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
@@ -19,6 +21,7 @@
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
+#include "viewer/ViewerState.h"
 
 namespace
 {
@@ -29,6 +32,9 @@ using Texture = VELK_GL::CGLTexture<GL_TEXTURE_2D>;
 VELK::CFactoryLoader* const factoryLoader = &VELK::CFactoryLoader::getInstance();
 VELK::CResourceManager* const resourceManager = &VELK::CResourceManager::getInstance();
 VELK_GL::GLRenderer* const renderer = &VELK_GL::GLRenderer::getInstance();
+
+// One flag per group of the model: its diffuse colour lets what lies behind show through.
+std::vector<bool> seeThroughGroups;
 
 VELK_GL::CGLModel* findModel()
 {
@@ -57,6 +63,33 @@ void loadTextures(const VELK_GL::CGLModel& model)
         resourceManager->addResource(name, texture);
     }
 }
+
+// What the view needs of the mesh before it goes: where its positions lie, and which
+// groups are see-through.
+void noteMesh(const CMeshData& mesh)
+{
+    modelBounds = ModelBounds();
+    for (std::uint32_t e = 0; mesh.vertexElements && mesh.vertices && e < mesh.vertexElementCount; ++e) {
+        const CVertexElement& element = mesh.vertexElements[e];
+        if (element.usage == CVertexElement::USAGE_NONE)
+            break;
+        if (element.usage == CVertexElement::USAGE_POSITION && element.format == CVertexElement::FORMAT_FLOAT3 &&
+            element.offset % sizeof(float) == 0 &&
+            element.offset + 3 * sizeof(float) <= mesh.vertexSize && mesh.vertexSize % sizeof(float) == 0) {
+            const std::size_t stride = mesh.vertexSize / sizeof(float);
+            modelBounds = measureBounds(mesh.vertices + element.offset / sizeof(float), mesh.vertexCount, stride);
+            break;
+        }
+    }
+    seeThroughGroups.clear();
+    for (const CMeshSubset& subset : mesh.subsets)
+        seeThroughGroups.push_back(subset.material.diffuse[3] < 1.0f);
+}
+
+bool isSeeThrough(unsigned group)
+{
+    return group < seeThroughGroups.size() && seeThroughGroups[group];
+}
 } // namespace
 
 std::string modelFileName = "005.obj";
@@ -78,6 +111,10 @@ void loadScene()
         // Asked for as a model: a picture named as the model is refused before it is read.
         CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(dataFolder + modelFileName, "model"));
         if (mesh) {
+            // Corners without a normal in the file get one from the faces around them; a
+            // layout the computation does not know is drawn as it came.
+            VELK::CMeshNormals::fillMissing(*mesh);
+            noteMesh(*mesh);
             VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
             model->build(*mesh);
             resourceManager->addResource(modelFileName, model);
@@ -90,6 +127,16 @@ void loadScene()
     std::cout << "Loading... " << seconds << std::endl;
 }
 
+namespace
+{
+void drawGroup(VELK_GL::CGLModel& model, unsigned group)
+{
+    // Anything stored under the name that is not a texture draws untextured.
+    Texture* texture = dynamic_cast<Texture*>(resourceManager->getResource(model.getTextureName(group)));
+    model.drawGroup(texture, group);
+}
+} // namespace
+
 void drawScene()
 {
     VELK_GL::CGLModel* model = findModel();
@@ -97,11 +144,26 @@ void drawScene()
         std::cout << modelFileName << " not found!" << std::endl;
         return;
     }
+    // Opaque groups first, in group order; then the see-through ones over them, blended,
+    // hiding nothing behind them from each other.
+    bool anySeeThrough = false;
     for (unsigned group = 0; group < model->getGroupCount(); ++group) {
-        // Anything stored under the name that is not a texture draws untextured.
-        Texture* texture = dynamic_cast<Texture*>(resourceManager->getResource(model->getTextureName(group)));
-        model->drawGroup(texture, group);
+        if (isSeeThrough(group))
+            anySeeThrough = true;
+        else
+            drawGroup(*model, group);
     }
+    if (!anySeeThrough)
+        return;
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDepthMask(GL_FALSE);
+    for (unsigned group = 0; group < model->getGroupCount(); ++group) {
+        if (isSeeThrough(group))
+            drawGroup(*model, group);
+    }
+    glDepthMask(GL_TRUE);
+    glDisable(GL_BLEND);
 }
 
 void engineShutdown()

@@ -6,15 +6,76 @@
 #include <GL/glu.h>
 
 #include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <iostream>
 
+#include "engine/CPictureLoader.h"
 #include "viewer/ExitSignals.h"
 #include "viewer/Scene.h"
+#include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
 
 namespace
 {
 bool exiting = false;
+bool startFramed = false;                              // what R returns to
+
+// Wheel notches arrive as presses of these buttons.
+constexpr int kWheelForward = 3;
+constexpr int kWheelBack = 4;
+
+const GLfloat kLightPosition[] = {1.0f, 1.0f, 0.0f, 1.0f};
+
+// The light stands where it does for the designed view; a framed view moves it in
+// proportion to its distance, so that a model of any size is lit as the bundled one is.
+void placeLight(float scale)
+{
+    const GLfloat position[] = {kLightPosition[0] * scale, kLightPosition[1] * scale, 0.0f, 1.0f};
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_POSITION, position);       // under the identity: fixed to the viewer
+}
+
+void designedView()
+{
+    framing = false;
+    cameraDistance = kStartDistance;
+    cameraStep = kCameraStep;
+    closestDistance = kMinCameraDistance;
+    placeLight(1.0f);
+    placeCamera();
+    setProjection();
+}
+
+// The first free velk-<n>.png of the working folder; a link, even a broken one, is taken.
+std::string freePictureName()
+{
+    for (unsigned long n = 1;; ++n) {
+        const std::string name = "velk-" + std::to_string(n) + ".png";
+        std::error_code error;
+        if (std::filesystem::symlink_status(name, error).type() == std::filesystem::file_type::not_found)
+            return name;
+    }
+}
+
+// F12: the picture of the view as it stands, drawn once more into the back buffer.
+void savePicture()
+{
+    const int width = static_cast<int>(windowWidth);
+    const int height = static_cast<int>(windowHeight);
+    if (width <= 0 || height <= 0)
+        return;
+    renderFrame();
+    glFinish();
+    CPicture picture = readBackBuffer(width, height);
+    const std::string name = freePictureName();
+    std::string error;
+    if (writePicture(picture, name, error))
+        std::cout << "velk-viewer: wrote " << name << std::endl;
+    else
+        std::cerr << "velk-viewer: " << name << " could not be written (" << error << ")" << std::endl;
+}
 
 // GLUT's own clean-up runs from the at-exit list too and destroys the window and its
 // context; it was registered after engineShutdown, so it would run first. Registered once
@@ -46,9 +107,13 @@ void closeWindow()
 
 int runViewer(int argc, char** argv)
 {
+    const ViewerOptions options = readOptions(argc, argv, false);
+    chooseModel(options);
+    const std::string title = options.model.empty() ? "My Window" : modelFileName + " - velk-viewer";
     std::atexit(engineShutdown);
     catchExitSignals();
-    openWindow(argc, argv, static_cast<int>(windowWidth), static_cast<int>(windowHeight), "My Window");
+    int glutArgc = 1;                                  // GLUT gets no options of ours
+    openWindow(glutArgc, argv, static_cast<int>(windowWidth), static_cast<int>(windowHeight), title.c_str());
 
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
@@ -62,6 +127,7 @@ int runViewer(int argc, char** argv)
     engineStartup();
     initGLState();
     loadScene();
+    startView(options.framesAtStart());
     glutMainLoop();
     return 0;
 }
@@ -74,6 +140,15 @@ void openWindow(int& argc, char** argv, int width, int height, const char* title
     glutInitWindowPosition(50, 50);
     glutCreateWindow(title);
     std::atexit(shutdownWhileWindowExists);
+}
+
+void chooseModel(const ViewerOptions& options)
+{
+    if (options.model.empty())
+        return;                                        // the bundled model, where it always was
+    const std::size_t slash = options.model.rfind('/');
+    dataFolder = slash == std::string::npos ? "" : options.model.substr(0, slash + 1);
+    modelFileName = slash == std::string::npos ? options.model : options.model.substr(slash + 1);
 }
 
 void initGLState()
@@ -90,17 +165,18 @@ void initGLState()
     const GLfloat ambient[] = {0.2f, 0.2f, 0.2f, 1.0f};
     const GLfloat diffuse[] = {1.0f, 1.0f, 1.0f, 1.0f};
     const GLfloat specular[] = {0.01f, 0.01f, 0.01f, 1.0f};
-    const GLfloat position[] = {1.0f, 1.0f, 0.0f, 1.0f};
     glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
     glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
-    glLightfv(GL_LIGHT0, GL_POSITION, position);     // under the identity: fixed to the viewer
+    glLightfv(GL_LIGHT0, GL_POSITION, kLightPosition);  // under the identity: fixed to the viewer
 
     placeCamera();
 }
 
 void placeCamera()
 {
+    if (framing)
+        setProjection();
     const double d = cameraDistance;
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -114,6 +190,8 @@ void renderFrame()
     glPushMatrix();
     glRotatef(rotationZ, 0.0f, 0.0f, 1.0f);
     glRotatef(rotationY, 0.0f, 1.0f, 0.0f);
+    if (framing)
+        glTranslated(-modelBounds.centre[0], -modelBounds.centre[1], -modelBounds.centre[2]);
     drawScene();
     glPopMatrix();
 }
@@ -133,27 +211,101 @@ void reshape(int width, int height)
     windowWidth = static_cast<float>(width);
     windowHeight = static_cast<float>(height);
     glViewport(0, 0, static_cast<GLsizei>(windowWidth), static_cast<GLsizei>(windowHeight));
+    setProjection();
+}
+
+void setProjection()
+{
     if (static_cast<int>(windowHeight) == 0)
         return;                                        // minimised: no aspect ratio to take
+    double nearPlane = static_cast<double>(0.1f);
+    double farPlane = 1000.0;
+    if (framing)
+        clipPlanes(cameraDistance, modelBounds.radius, nearPlane, farPlane);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(45.0, static_cast<double>(windowWidth / windowHeight), static_cast<double>(0.1f), 1000.0);
+    gluPerspective(45.0, static_cast<double>(windowWidth / windowHeight), nearPlane, farPlane);
+}
+
+void startView(bool frame)
+{
+    startFramed = frame && modelBounds.known;
+    if (startFramed)
+        frameModel();
+}
+
+void frameModel()
+{
+    if (!modelBounds.known)
+        return;
+    const double aspect = windowHeight > 0.0f ? static_cast<double>(windowWidth / windowHeight) : 1.0;
+    const double distance = fittingDistance(modelBounds.radius, aspect);
+    framing = true;
+    cameraDistance = static_cast<float>(distance);
+    cameraStep = framedStep(distance);
+    closestDistance = cameraStep;
+    placeLight(static_cast<float>(distance / static_cast<double>(kStartDistance)));
+    placeCamera();
+}
+
+void resetView()
+{
+    rotationY = 0.0f;
+    rotationZ = 0.0f;
+    if (startFramed)
+        frameModel();
+    else
+        designedView();
+}
+
+CPicture readBackBuffer(int width, int height)
+{
+    CPicture picture(CMyVector<int, 2>(width, height), CPicture::FORMAT_BGR, nullptr);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_BGR, GL_UNSIGNED_BYTE, picture.pixels);
+    picture.flipVertical();                           // GL rows start at the bottom
+    return picture;
+}
+
+bool writePicture(CPicture& picture, const std::string& fileName, std::string& error)
+{
+    // The picture loader the factory holds keeps the image library started; this one only
+    // writes.
+    VELK::CPictureLoader writer;
+    try {
+        writer.saveToFile(&picture, fileName);
+        return true;
+    } catch (const std::exception& failure) {
+        error = failure.what();
+        return false;
+    }
 }
 
 void keyboard(unsigned char key, int, int)
 {
     if (key == 27)
         std::exit(0);
+    else if (key == 'f' || key == 'F')
+        frameModel();
+    else if (key == 'r' || key == 'R')
+        resetView();
 }
 
 void specialKeys(int key, int, int)
 {
-    cameraDistance = stepCameraDistance(cameraDistance, key);
+    if (key == kKeyF12)
+        savePicture();
+    cameraDistance = stepCameraDistance(cameraDistance, key, cameraStep, closestDistance);
     placeCamera();
 }
 
 void mouse(int button, int state, int x, int y)
 {
+    if ((button == kWheelForward || button == kWheelBack) && state == GLUT_DOWN) {
+        specialKeys(button == kWheelForward ? kKeyUp : kKeyDown, x, y);
+        return;
+    }
     if (button != GLUT_LEFT_BUTTON)
         return;
     if (state == GLUT_DOWN)

@@ -1,17 +1,38 @@
 #pragma once
 // The viewer's GLUT window: entry sequence, fixed GL state, camera and callbacks.
 
+#include <string>
+
+#include "engine/CPicture.h"
+
+struct ViewerOptions;
+
 int runViewer(int argc, char** argv);                  // does not return: ends through exit
 
 // Opens the GLUT window with the viewer's display mode; the engine shutdown then runs
 // from the at-exit list while the window and its context still exist.
 void openWindow(int& argc, char** argv, int width, int height, const char* title);
 
+// The model named on the command line, or the bundled one: sets the data folder and the
+// model's file name.
+void chooseModel(const ViewerOptions& options);
+
 // One frame without the swap: clear, the model rotations, the scene.
 void renderFrame();
 
 void initGLState();
-void placeCamera();
+void placeCamera();                                    // framed: the planes follow too
+void setProjection();                                  // from the window size and, framed, the model's size
+
+// The view the program starts with, once the scene is loaded: framed when asked for and
+// the model has bounds, else the designed one, untouched.
+void startView(bool frame);
+void frameModel();                                     // F: framed, keeping the turn; nothing without bounds
+void resetView();                                      // R: the starting view
+
+// The back buffer as a picture, top row first, and writing a picture to a file.
+CPicture readBackBuffer(int width, int height);
+bool writePicture(CPicture& picture, const std::string& fileName, std::string& error);
 
 void display();
 void reshape(int width, int height);

@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <set>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,4 +127,120 @@ std::array<int, 3> dominant(std::array<int, 3> pixel)
     for (int c = 0; c < 3; ++c)
         result[c] = brightest > 40 && pixel[c] * 2 > brightest ? 255 : 0;
     return result;
+}
+
+namespace
+{
+// Positions only, six quads turned outward.
+std::string cube(double side, Vec c)
+{
+    std::ostringstream obj;
+    for (int i = 0; i < 8; ++i)
+        vertex(obj, {c.x + (i & 1 ? 0.5 : -0.5) * side, c.y + (i & 2 ? 0.5 : -0.5) * side, c.z + (i & 4 ? 0.5 : -0.5) * side});
+    obj << "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
+    return obj.str();
+}
+
+// A sphere of radius 1 in 16 bands of 24 quads, positions only.
+std::string sphere()
+{
+    std::ostringstream obj;
+    for (int b = 0; b <= 16; ++b) {
+        for (int s = 0; s < 24; ++s) {
+            const double ring = std::sin(M_PI * b / 16);
+            vertex(obj, {ring * std::cos(M_PI * s / 12), std::cos(M_PI * b / 16), -ring * std::sin(M_PI * s / 12)});
+        }
+    }
+    for (int a = 1; a <= 16 * 24; ++a) {
+        const int next = a % 24 == 0 ? a - 23 : a + 1;
+        obj << "f " << a << ' ' << a + 24 << ' ' << next + 24 << ' ' << next << '\n';
+    }
+    return obj.str();
+}
+
+// An L of one face, 2 across, facing the starting direction; its outline starts where a fan
+// would cover the notch (the upper right quarter).
+std::string lShape()
+{
+    std::ostringstream obj;
+    for (const auto& [right, up] : {std::pair{2, 0}, {2, 1}, {1, 1}, {1, 2}, {0, 2}, {0, 0}})
+        vertex(obj, at(right, up));
+    obj << "f 1 2 3 4 5 6\n";
+    return obj.str();
+}
+
+// Two equal quads facing the starting direction, the see-through one first: drawn in that
+// order, the second would cover the first where depths tie.
+std::string seeThroughPair()
+{
+    std::ostringstream obj;
+    obj << "mtllib m.mtl\n";
+    commonLines(obj);
+    int first = 1;
+    obj << "usemtl glass\n";
+    quad(obj, first, -1.0, -1.0, 1.0, 1.0);
+    obj << "usemtl red\n";
+    quad(obj, first, -1.0, -1.0, 1.0, 1.0);
+    return obj.str();
+}
+} // namespace
+
+const FramedModel kFramedModels[5] = {
+    {"farCube", cube(400, {5000, -3000, 2000}), "", FramedLook::centred},
+    {"tinyCube", cube(0.01, {0.3, 0.2, -0.1}), "", FramedLook::centred},
+    {"sphereWithoutNormals", sphere(), "", FramedLook::smoothShades},
+    {"concaveFace", lShape(), "", FramedLook::notchWhite},
+    {"seeThroughBeforeOpaque", seeThroughPair(), "newmtl glass\nd 0.5\nKd 0 0 1\nnewmtl red\nKd 1 0 0\n",
+     FramedLook::seenThrough},
+};
+
+void writeFramedModel(ViewerProcess& viewer, const FramedModel& model)
+{
+    viewer.writeDataFile("m.obj", model.text);
+    if (!model.library.empty())
+        viewer.writeDataFile("m.mtl", model.library);
+}
+
+std::string checkLook(const Screenshot& shot, FramedLook look)
+{
+    // The box of the pixels that are not white, and their shades of red.
+    const std::array<int, 3> white = {255, 255, 255};
+    int left = shot.width, top = shot.height, right = 0, bottom = 0;
+    std::set<int> shades;
+    for (int y = 0; y < shot.height; ++y) {
+        for (int x = 0; x < shot.width; ++x) {
+            if (shot.at(x, y) != white) {
+                left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
+                shades.insert(shot.at(x, y)[0]);
+            }
+        }
+    }
+    if (right <= left)
+        return "nothing drawn";
+    std::ostringstream problem;
+    const int height = bottom - top;
+    if (look == FramedLook::centred) {
+        // The cube seen along a diagonal is as tall as sqrt(2) sides, its bounding sphere
+        // sqrt(3): with the margin, about three quarters of the height. Turned, its box
+        // strays a little from the middle.
+        const double offCentre = std::max(std::abs((left + right - shot.width) / 2.0), std::abs((top + bottom - shot.height) / 2.0));
+        if (offCentre > 0.05 * shot.height || height < 0.6 * shot.height || height > 0.95 * shot.height)
+            problem << "box " << left << "," << top << " to " << right << "," << bottom;
+    } else if (look == FramedLook::smoothShades) {
+        // Flat normals light the sphere in one shade; its own give a gradient up to bright.
+        if (shades.size() < 64 || *shades.rbegin() < 128)
+            problem << shades.size() << " shades, the brightest " << *shades.rbegin();
+    } else if (look == FramedLook::notchWhite) {
+        // In quarters of the L's box, the upper right one is the notch.
+        for (const auto& [fx, fy, notch] : {std::tuple{0.6, 0.35, true}, {0.75, 0.25, true}, {0.9, 0.1, true},
+                                            {0.25, 0.25, false}, {0.25, 0.75, false}, {0.75, 0.75, false}}) {
+            if ((shot.at(left + static_cast<int>(fx * (right - left)), top + static_cast<int>(fy * height)) == white) != notch)
+                problem << (notch ? "notch covered at " : "arm empty at ") << fx << "," << fy << "; ";
+        }
+    } else {
+        const auto centre = shot.at(shot.width / 2, shot.height / 2);
+        if (centre[0] < 60 || centre[2] < 60)
+            problem << "centre " << centre[0] << "," << centre[1] << "," << centre[2];
+    }
+    return problem.str();
 }

@@ -34,3 +34,32 @@ extern const char* const kTriangleModel;
 // The dominant colour of a pixel, for telling quadrants apart under lighting: each
 // channel above half of the brightest one counts.
 std::array<int, 3> dominant(std::array<int, 3> pixel);
+
+// ---- Models of any size and place, as a user would name them -----------------------------
+
+// What a framed picture must show.
+enum class FramedLook
+{
+    centred,                                           // the model in the middle, filling a fair share
+    smoothShades,                                      // lit, with a gradient of many shades
+    notchWhite,                                        // the inner corner of an L left empty
+    seenThrough,                                       // red behind a half see-through blue
+};
+
+struct FramedModel
+{
+    const char* name;
+    std::string text;                                  // the OBJ file
+    std::string library;                               // m.mtl; empty: none
+    FramedLook look;
+};
+
+// A cube 400 across far from the origin, one 0.01 across, a sphere without normals, an L
+// of one face; a see-through quad before an opaque one.
+extern const FramedModel kFramedModels[5];
+
+// Data/m.obj and, with a library, Data/m.mtl.
+void writeFramedModel(ViewerProcess& viewer, const FramedModel& model);
+
+// Empty when the picture shows the look; otherwise what it shows instead.
+std::string checkLook(const Screenshot& shot, FramedLook look);

@@ -208,7 +208,7 @@ void ViewerProcess::start()
     }
 }
 
-bool ViewerProcess::waitForWindow(int timeoutSeconds)
+bool ViewerProcess::waitForWindow(int timeoutSeconds, const std::string& title)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     while (std::chrono::steady_clock::now() < deadline) {
@@ -216,7 +216,8 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds)
             return false;
         int code = 0;
         const std::string found =
-            runCommand("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name '^My Window$' 2>/dev/null",
+            runCommand("xdotool search --onlyvisible --pid " + std::to_string(pid) + " --name " + quote("^" + title + "$") +
+                           " 2>/dev/null",
                        &code);
         const auto lines = splitLines(found);
         if (code == 0 && !lines.empty()) {
@@ -233,6 +234,13 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds)
 void ViewerProcess::pressKey(const std::string& keysym)
 {
     runCommand("xdotool mousemove --window " + window + " 5 5 windowfocus --sync " + window + " key " + quote(keysym));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+void ViewerProcess::click(int button, int times)
+{
+    runCommand("xdotool mousemove --window " + window + " 512 384 click --repeat " + std::to_string(times) +
+               " --delay 100 " + std::to_string(button));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
@@ -257,9 +265,19 @@ void ViewerProcess::moveWhileHolding(int x, int y)
 
 Screenshot ViewerProcess::screenshot()
 {
-    Screenshot shot;
     const std::string file = scratch + "/screenshot.ppm";
     runCommand("/usr/bin/import -silent -window " + window + " -depth 8 ppm:" + quote(file));
+    return readPicture(file);
+}
+
+Screenshot readPicture(const std::string& path)
+{
+    Screenshot shot;
+    std::string file = path;
+    if (path.size() < 4 || path.compare(path.size() - 4, 4, ".ppm") != 0) {
+        file = path + ".ppm";
+        runCommand("/usr/bin/convert " + quote(path) + " -depth 8 ppm:" + quote(file) + " 2>/dev/null");
+    }
     std::ifstream in(file, std::ios::binary);
     std::string magic;
     int maxValue = 0;

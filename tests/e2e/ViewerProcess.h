@@ -35,8 +35,10 @@ public:
     void writeDataFile(const std::string& name, const std::string& content);
 
     void start();
-    bool waitForWindow(int timeoutSeconds = 30);       // false if the window never appeared
+    // False if no window of that title appeared.
+    bool waitForWindow(int timeoutSeconds = 30, const std::string& title = "My Window");
     void pressKey(const std::string& keysym);          // xdotool key name: Escape, Up, Down
+    void click(int button, int times = 1);             // in the middle of the window; 4, 5: the wheel
     void drag(int fromX, int fromY, int toX, int toY, int steps = 8);
     void moveWhileHolding(int x, int y);
     Screenshot screenshot();
@@ -64,6 +66,9 @@ private:
     pid_t pid = -1;
     int status = -1000;
 };
+
+// A picture file of any kind ImageMagick reads; empty when there is none.
+Screenshot readPicture(const std::string& path);
 
 // Runs a shell command and returns what it printed on standard output.
 std::string runCommand(const std::string& command, int* exitCode = nullptr);

@@ -330,3 +330,63 @@ TEST(ViewerScene, LogsThatCannotBeWrittenAreSaidOnStderr)
     EXPECT_EQ(viewer.errorOutput(), "velk: cannot write global.log: No space left on device\n"
                                     "velk: cannot write memory.log: Is a directory\n");
 }
+
+// ---- Models named on the command line: framed, lit, and the keys that move the view ----
+
+namespace
+{
+// The share of bytes of two pictures of one program that differ more than rounding does.
+double differentShare(const Screenshot& a, const Screenshot& b)
+{
+    std::size_t far = 0;
+    for (std::size_t i = 0; i < a.rgb.size() && a.rgb.size() == b.rgb.size(); ++i)
+        far += std::abs(a.rgb[i] - b.rgb[i]) > 24;
+    return a.rgb.size() == b.rgb.size() && !a.rgb.empty() ? static_cast<double>(far) / a.rgb.size() : 1.0;
+}
+
+class FramedModels : public testing::TestWithParam<FramedModel> {};
+} // namespace
+
+TEST_P(FramedModels, ShowWholeInTheViewerAndTheSnapshotAlike)
+{
+    ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"});
+    writeFramedModel(viewer, GetParam());
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const Screenshot shot = viewer.screenshot();
+    quit(viewer);
+    EXPECT_EQ(checkLook(shot, GetParam().look), "");
+
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"Data/m.obj"});
+    writeFramedModel(snapshot, GetParam());
+    snapshot.start();
+    ASSERT_TRUE(snapshot.waitForExit(60));
+    EXPECT_LT(differentShare(shot, readPicture(snapshot.directory() + "/snapshot.png")), 0.001);
+}
+
+INSTANTIATE_TEST_SUITE_P(Viewer, FramedModels, testing::ValuesIn(kFramedModels), testsupport::RowName());
+
+TEST(ViewerScene, WheelZoomsFFramesRResetsAndF12WritesThePicture)
+{
+    ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"});
+    writeFramedModel(viewer, kFramedModels[0]);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const Screenshot first = viewer.screenshot();
+
+    viewer.click(4, 3);                                // the wheel forward: nearer
+    EXPECT_GT(viewer.screenshot().countDifferent(kWhite, 0), first.countDifferent(kWhite, 0) * 11 / 10);
+
+    viewer.drag(512, 384, 592, 424, 10);
+    viewer.click(5, 20);
+    viewer.pressKey("f");
+    EXPECT_EQ(checkLook(viewer.screenshot(), FramedLook::centred), "");
+
+    viewer.pressKey("r");
+    EXPECT_LT(differentShare(first, viewer.screenshot()), 0.001);
+
+    viewer.pressKey("F12");
+    quit(viewer);
+    EXPECT_EQ(viewer.output().substr(viewer.output().find('\n') + 1), "velk-viewer: wrote velk-1.png\n");
+    EXPECT_LT(differentShare(first, readPicture(viewer.directory() + "/velk-1.png")), 0.001);
+}

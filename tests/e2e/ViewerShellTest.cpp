@@ -96,3 +96,21 @@ TEST(ViewerShell, MissingVertexBufferExtensionEndsWithOneLineAndStatus255)
     EXPECT_NE(lastLine(viewer.readLines("global.log")).find(" -> -- LOGGING STOP --"), std::string::npos)
         << viewer.readFile("global.log");
 }
+
+TEST(ViewerShell, HelpListsTheKeysAndBadOptionsEndWithStatus2)
+{
+    // The snapshot's own options are not the viewer's, and GLUT's are not passed on.
+    const std::vector<std::vector<std::string>> runs = {
+        {"--help"}, {"--frobnicate"}, {"a.obj", "b.obj"}, {"--output", "x.png"}, {"-display", ":0"},
+    };
+    for (const auto& arguments : runs) {
+        ViewerProcess viewer(VELK_VIEWER, arguments);
+        viewer.start();
+        ASSERT_TRUE(viewer.waitForExit());
+        const bool help = arguments[0] == "--help";
+        EXPECT_EQ(viewer.exitStatus(), help ? 0 : 2) << arguments[0];
+        const std::string text = help ? viewer.output() : viewer.errorOutput();
+        EXPECT_EQ(text.rfind(help ? "usage: velk-viewer " : "velk-viewer: ", 0), 0u) << text;
+        EXPECT_NE(text.find("\n  F12              write the picture to velk-<n>.png"), std::string::npos) << text;
+    }
+}

@@ -1,6 +1,10 @@
 // Camera steps and drag rotation in the viewer's exact float arithmetic.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+#include <vector>
+
 #include "viewer/ViewerState.h"
 
 TEST(ViewerCamera, UpAndDownStepByTheSinglePrecisionTenth)
@@ -99,4 +103,34 @@ TEST_F(ViewerDrag, NewPressReanchorsAndKeepsTheAngles)
     dragTo(100, 0);
     EXPECT_EQ(rotationY, 1.0f);
     EXPECT_EQ(dragAnchorX, 100);
+}
+
+TEST(ViewerCamera, FramedStepsAreTheirOwnAndStopAtTheClosest)
+{
+    EXPECT_EQ(stepCameraDistance(0.05f, kKeyUp, 0.002f, 0.002f), static_cast<float>(0.05f - static_cast<double>(0.002f)));
+    EXPECT_EQ(stepCameraDistance(0.003f, kKeyUp, 0.002f, 0.002f), 0.002f);
+    EXPECT_EQ(framedStep(4.0), 0.1f);
+}
+
+TEST(ViewerFraming, BoundsTakeFinitePositionsOnly)
+{
+    const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+    // Records of four floats: the fourth is not a coordinate.
+    const float records[] = {1, 2, 3, 99, -3, 2, 6, 99, nan, 0, 0, 0, 0, inf, 0, 0};
+    const ModelBounds bounds = measureBounds(records, 4, 4);
+    EXPECT_TRUE(bounds.known);
+    EXPECT_EQ(std::vector<double>(bounds.centre, bounds.centre + 3), (std::vector<double>{-1.0, 2.0, 4.5}));
+    EXPECT_EQ(bounds.radius, 2.5);
+    EXPECT_EQ(measureBounds(records, 1, 4).radius, 1.0);          // one point
+    EXPECT_FALSE(measureBounds(records + 8, 2, 4).known);         // nothing finite
+    const float huge[] = {-1e30f, 0, 0, 1e30f, 0, 0};
+    EXPECT_FALSE(measureBounds(huge, 2, 3).known);                // beyond what a float view holds
+}
+
+TEST(ViewerFraming, TheSphereFillsTheSmallerFieldOfView)
+{
+    const double half = 22.5 * M_PI / 180.0;
+    EXPECT_NEAR(fittingDistance(1e-3, 4.0 / 3.0), 1.1e-3 / std::sin(half) / std::sqrt(2.0), 1e-15);
+    // A tall window: the narrower horizontal angle decides, from farther away.
+    EXPECT_NEAR(fittingDistance(1.0, 0.5), 1.1 / std::sin(std::atan(0.5 * std::tan(half))) / std::sqrt(2.0), 1e-12);
 }

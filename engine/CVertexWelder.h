@@ -1,0 +1,44 @@
+#pragma once
+// Welding: each face corner becomes a 32-byte vertex record, and corners whose records are
+// equal bit for bit share one vertex.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace VELK
+{
+
+class CVertexWelder
+{
+public:
+    static constexpr std::uint32_t kFloats = 8;        // per record: position, normal, texture coordinate
+
+    struct CElements                                   // the lists that corners name; not owned
+    {
+        const float* positions;                        // x, y, z each
+        std::size_t positionCount;
+        const float* normals;                          // x, y, z each; none: records carry no normal
+        std::size_t normalCount;
+        const float* texCoords;                        // u, v each; none: records carry no texture coordinate
+        std::size_t texCoordCount;
+    };
+
+    struct CCorners                                    // per corner, 1-based element numbers; not owned
+    {
+        const std::uint32_t* positions;                // each within its list
+        const std::uint32_t* texCoords;                // 0: none; ignored when the list is empty
+        const std::uint32_t* normals;                  // 0: none; ignored when the list is empty
+        std::size_t count;
+    };
+
+    // Fills vertices with each distinct record once, in order of first use, and writes the
+    // vertex number of corner k to vertexOfCorner[k]. Records hold the position, then the
+    // normal when the file has normals, then the texture coordinate; zeros elsewhere.
+    // vertexOfCorner may be corners.positions itself: each corner's position number is read
+    // before its vertex number is written.
+    static void weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
+                     std::uint32_t* vertexOfCorner);
+};
+
+} // namespace VELK

@@ -1,0 +1,45 @@
+#pragma once
+// The command line of velk-viewer and velk-snapshot: one parser, so that the options the
+// two programs share cannot drift apart. GLUT sees none of them.
+
+#include <string>
+
+enum class FitChoice
+{
+    automatic,                                         // framed when a model is named
+    always,                                            // --fit
+    never,                                             // --no-fit
+};
+
+struct ViewerOptions
+{
+    std::string model;                                 // as given; empty: the bundled Data/005.obj
+    FitChoice fit = FitChoice::automatic;
+
+    // velk-snapshot only.
+    std::string output = "snapshot.png";
+    int width = 1024;
+    int height = 768;
+    float rotateY = 0.0f;
+    float rotateZ = 0.0f;
+    float distance = 4.0f;
+    bool distanceGiven = false;
+
+    bool framesAtStart() const;
+};
+
+enum class ParseOutcome
+{
+    run,
+    help,
+    bad,                                               // message says why
+};
+
+// snapshot: also take velk-snapshot's own options.
+ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, ViewerOptions& options,
+                          std::string& message);
+std::string usageText(bool snapshot);
+
+// Parses the command line, or ends the program: --help prints the usage and exits 0; a bad
+// command line prints the reason and the usage on stderr and exits 2.
+ViewerOptions readOptions(int argc, char** argv, bool snapshot);
