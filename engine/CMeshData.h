@@ -10,9 +10,31 @@
 
 struct CVertexElement
 {
+    // Codes of format: the components of one attribute. The float codes are their float
+    // counts, and the GL side takes a texture target from them.
+    enum Format : std::uint32_t
+    {
+        FORMAT_NONE = 0,                               // ends a list
+        FORMAT_FLOAT1 = 1, FORMAT_FLOAT2 = 2, FORMAT_FLOAT3 = 3, FORMAT_FLOAT4 = 4,
+        FORMAT_UBYTE4 = 5,                             // four unsigned bytes
+        FORMAT_COLOUR = 6,                             // four unsigned bytes as well
+        FORMAT_COUNT = 7
+    };
+
+    // Codes of usage: what an attribute is. Every code from USAGE_TEXCOORD to
+    // USAGE_TEXCOORD_LAST is a texture coordinate for texture unit usageIndex.
+    enum Usage : std::uint32_t
+    {
+        USAGE_NONE = 0,                                // ends a list
+        USAGE_POSITION = 1, USAGE_NORMAL = 2, USAGE_COLOUR = 3,
+        USAGE_TEXCOORD = 4,
+        USAGE_TEXCOORD_SHIFTED = 5,                    // takes its texture target one format step further
+        USAGE_TEXCOORD_LAST = 9
+    };
+
     std::uint32_t offset;                              // bytes into the vertex record
-    std::uint32_t format;                              // 2, 3: that many 32-bit floats; 0 ends a list
-    std::uint32_t usage;                               // 1 position, 2 normal, 4 texture coordinate; 0 ends a list
+    std::uint32_t format;                              // a Format code
+    std::uint32_t usage;                               // a Usage code
     std::uint32_t usageIndex;                          // texture unit for texture coordinates
 };
 static_assert(sizeof(CVertexElement) == 16, "a layout entry is four 32-bit fields");

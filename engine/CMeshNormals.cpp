@@ -42,16 +42,19 @@ bool readLayout(const CMeshData& mesh, CLayout& layout)
     bool hasPosition = false;
     for (std::uint32_t e = 0; e < mesh.vertexElementCount; ++e) {
         const CVertexElement& element = mesh.vertexElements[e];
-        if (element.usage == 0)
+        if (element.usage == CVertexElement::USAGE_NONE)
             break;
         const std::uint32_t at = element.offset / sizeof(float);
         const bool fits = element.offset % sizeof(float) == 0 && at + element.format <= kFloats;
-        if (element.usage == 1 && element.offset == 0 && element.format == 3) {
+        if (element.usage == CVertexElement::USAGE_POSITION && element.offset == 0 &&
+            element.format == CVertexElement::FORMAT_FLOAT3) {
             hasPosition = true;
-        } else if (element.usage == 2 && element.format == 3 && fits && !layout.hasNormal) {
+        } else if (element.usage == CVertexElement::USAGE_NORMAL && element.format == CVertexElement::FORMAT_FLOAT3 &&
+                   fits && !layout.hasNormal) {
             layout.hasNormal = true;
             layout.normal = at;
-        } else if (element.usage == 4 && element.format == 2 && fits && !layout.hasTexCoord) {
+        } else if (element.usage == CVertexElement::USAGE_TEXCOORD && element.format == CVertexElement::FORMAT_FLOAT2 &&
+                   fits && !layout.hasTexCoord) {
             layout.hasTexCoord = true;
             layout.texCoord = at;
         } else {
@@ -360,11 +363,12 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
     std::vector<std::uint32_t>().swap(around);
 
     CVertexElement* element = madeLayout.get();
-    *element++ = CVertexElement{0, 3, 1, 0};
-    *element++ = CVertexElement{kNormalAt * sizeof(float), 3, 2, 0};
+    *element++ = CVertexElement{0, CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_POSITION, 0};
+    *element++ = CVertexElement{kNormalAt * sizeof(float), CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_NORMAL, 0};
     if (layout.hasTexCoord)
-        *element++ = CVertexElement{kTexCoordAt * sizeof(float), 2, 4, 0};
-    *element++ = CVertexElement{0, 0, 0, 0};
+        *element++ =
+            CVertexElement{kTexCoordAt * sizeof(float), CVertexElement::FORMAT_FLOAT2, CVertexElement::USAGE_TEXCOORD, 0};
+    *element++ = CVertexElement{0, CVertexElement::FORMAT_NONE, CVertexElement::USAGE_NONE, 0};
 
     std::copy(madeIndices.begin(), madeIndices.end(), mesh.indices);
     delete[] mesh.vertices;

@@ -62,12 +62,13 @@ void CObjLoader::fillLayout(CMeshData& mesh) const
     const bool hasNormals = !normals.empty();
     const bool hasTexCoords = !texCoords.empty();
     std::vector<CVertexElement> layout;
-    layout.push_back(CVertexElement{0, 3, 1, 0});
+    layout.push_back(CVertexElement{0, CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_POSITION, 0});
     if (hasNormals)
-        layout.push_back(CVertexElement{12, 3, 2, 0});
+        layout.push_back(CVertexElement{12, CVertexElement::FORMAT_FLOAT3, CVertexElement::USAGE_NORMAL, 0});
     if (hasTexCoords)
-        layout.push_back(CVertexElement{hasNormals ? 24u : 12u, 2, 4, 0});
-    layout.push_back(CVertexElement{0, 0, 0, 0});
+        layout.push_back(
+            CVertexElement{hasNormals ? 24u : 12u, CVertexElement::FORMAT_FLOAT2, CVertexElement::USAGE_TEXCOORD, 0});
+    layout.push_back(CVertexElement{0, CVertexElement::FORMAT_NONE, CVertexElement::USAGE_NONE, 0});
     mesh.vertexElementCount = static_cast<std::uint32_t>(layout.size());
     mesh.vertexElements = new CVertexElement[layout.size()];
     std::memcpy(mesh.vertexElements, layout.data(), layout.size() * sizeof(CVertexElement));

@@ -8,11 +8,13 @@
 class CPicture
 {
 public:
+    // Codes of format; any other code has no pixels.
     enum Format
     {
-        FORMAT_BGR       = 0,
-        FORMAT_BGRA      = 1,
-        FORMAT_LUMINANCE = 2
+        FORMAT_BGR       = 0,                          // blue, green, red
+        FORMAT_BGRA      = 1,                          // blue, green, red, alpha
+        FORMAT_LUMINANCE = 2,
+        FORMAT_COUNT     = 3
     };
 
     CPicture(const CMyVector<int, 2>& size, int format, const unsigned char* source);  // null source: zeros
@@ -27,6 +29,6 @@ public:
     std::size_t byteCount() const;                     // width x height x bytes per pixel
 
     CMyVector<int, 2> size;                            // width, height in pixels
-    int format;
+    int format;                                        // a Format code
     unsigned char* pixels;                             // owned, byteCount() bytes; null when empty
 };

@@ -3,7 +3,8 @@
 // that the model's first "mtllib" line is given. The text is loaded from memory, and once
 // more streamed from a file through a window of a few bytes, so that words and lines are
 // cut at every window edge and long lines make the window grow; both must give the same.
-// Every mesh then gets its missing normals computed, which must all come out finite.
+// Every mesh must keep the promises of tests/support/MeshInvariants.h; it then gets its
+// missing normals computed, which must all come out finite.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -17,28 +18,12 @@
 #include "debugging/CLogManager.h"
 #include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
+#include "tests/support/MeshInvariants.h"
 
 namespace
 {
 
 const char* const kStreamed = "fuzz-model.obj";
-
-// The mesh's promises: every index names a vertex, subsets cover the indices in order.
-void checkMesh(const CMeshData& mesh)
-{
-    for (std::uint32_t i = 0; i < mesh.indexCount; ++i) {
-        if (mesh.indices[i] >= mesh.vertexCount)
-            std::abort();
-    }
-    std::uint64_t next = 0;
-    for (const CMeshSubset& subset : mesh.subsets) {
-        if (subset.firstIndex < 0 || static_cast<std::uint64_t>(subset.firstIndex) != next)
-            std::abort();
-        next += 3 * static_cast<std::uint64_t>(subset.triangleCount);
-    }
-    if (!mesh.subsets.empty() && next != mesh.indexCount)
-        std::abort();
-}
 
 bool sameMesh(const CMeshData& a, const CMeshData& b)
 {
@@ -93,7 +78,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::unique_ptr<CMeshData> fromText;
     try {
         fromText.reset(loader.loadFromText("fuzz/model.obj", obj, libraryReader(hasLibrary, mtl, textReads)));
-        checkMesh(*fromText);
+        if (!meshFault(*fromText).empty())
+            std::abort();
     } catch (const DEBUGGING::CException&) {
     }
 

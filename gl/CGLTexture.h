@@ -27,8 +27,9 @@ public:
     CGLTexture(const CGLTexture&) = delete;
     CGLTexture& operator=(const CGLTexture&) = delete;
 
-    // Replaces any old texture object and leaves nothing bound. A format code outside 0..2 or
-    // a side below 1 makes no texture object; such a texture draws as untextured.
+    // Replaces any old texture object and leaves nothing bound. A format code that is not a
+    // CPicture::Format, or a side below 1, makes no texture object; such a texture draws as
+    // untextured.
     void create(CMyVector<int, 3> size, std::int32_t format, bool noMipmaps);
     // All levels from the picture's pixels (rows packed, first row first). Does nothing
     // unless the picture has the size and format that create was given.
@@ -36,7 +37,7 @@ public:
     void createFromPicture(const CPicture& picture);   // with the full mipmap chain
     void applyParameters();                            // to the texture bound to GL_TEXTURE_2D
 
-    std::int32_t format;                               // picture format code: 0 BGR, 1 BGRA, 2 luminance
+    std::int32_t format;                               // a CPicture::Format code
     GLint wrapS;
     GLint wrapT;
     GLint wrapR;
@@ -51,7 +52,7 @@ private:
         GLint internalFormat;
         GLenum componentType;
     };
-    static const PixelFormat* pixelFormatOf(std::int32_t code);  // null outside 0..2
+    static const PixelFormat* pixelFormatOf(std::int32_t code);  // null for an unknown code
     void deleteTexture();
 };
 
@@ -73,11 +74,13 @@ const typename CGLTexture<target>::PixelFormat* CGLTexture<target>::pixelFormatO
 {
     // Indexed by the picture format code.
     static const PixelFormat kPixelFormats[] = {
-        {GL_BGR, GL_RGB8, GL_UNSIGNED_BYTE},
-        {GL_BGRA, GL_RGBA8, GL_UNSIGNED_BYTE},
-        {GL_LUMINANCE, GL_LUMINANCE8, GL_UNSIGNED_BYTE},
+        {GL_BGR, GL_RGB8, GL_UNSIGNED_BYTE},           // FORMAT_BGR
+        {GL_BGRA, GL_RGBA8, GL_UNSIGNED_BYTE},         // FORMAT_BGRA
+        {GL_LUMINANCE, GL_LUMINANCE8, GL_UNSIGNED_BYTE},  // FORMAT_LUMINANCE
     };
-    if (code < 0 || code > 2)
+    static_assert(sizeof(kPixelFormats) / sizeof(kPixelFormats[0]) == CPicture::FORMAT_COUNT,
+                  "one row per picture format code");
+    if (code < 0 || code >= CPicture::FORMAT_COUNT)
         return nullptr;
     return &kPixelFormats[code];
 }

@@ -23,35 +23,26 @@ struct ElementFormat
 
 // Indexed by the format code of a vertex element.
 const ElementFormat kElementFormats[] = {
-    {0, GL_NONE, GL_NONE},
-    {1, GL_FLOAT, GL_TEXTURE_1D},
-    {2, GL_FLOAT, GL_TEXTURE_2D},
-    {3, GL_FLOAT, GL_TEXTURE_3D},
-    {4, GL_FLOAT, GL_TEXTURE_CUBE_MAP},
-    {4, GL_UNSIGNED_BYTE, GL_NONE},
-    {4, GL_UNSIGNED_BYTE, GL_NONE},
+    {0, GL_NONE, GL_NONE},                             // FORMAT_NONE
+    {1, GL_FLOAT, GL_TEXTURE_1D},                      // FORMAT_FLOAT1
+    {2, GL_FLOAT, GL_TEXTURE_2D},                      // FORMAT_FLOAT2
+    {3, GL_FLOAT, GL_TEXTURE_3D},                      // FORMAT_FLOAT3
+    {4, GL_FLOAT, GL_TEXTURE_CUBE_MAP},                // FORMAT_FLOAT4
+    {4, GL_UNSIGNED_BYTE, GL_NONE},                    // FORMAT_UBYTE4
+    {4, GL_UNSIGNED_BYTE, GL_NONE},                    // FORMAT_COLOUR
 };
 constexpr std::uint64_t kElementFormatCount = sizeof(kElementFormats) / sizeof(kElementFormats[0]);
-
-enum Usage : std::uint32_t
-{
-    USAGE_POSITION         = 1,
-    USAGE_NORMAL           = 2,
-    USAGE_COLOUR           = 3,
-    USAGE_TEXCOORD_FIRST   = 4,
-    USAGE_TEXCOORD_SHIFTED = 5,                        // takes its texture target one format step further
-    USAGE_TEXCOORD_LAST    = 9
-};
+static_assert(kElementFormatCount == CVertexElement::FORMAT_COUNT, "one row per vertex-element format code");
 
 bool isTextureCoordinate(const CVertexElement& element)
 {
-    return element.usage >= USAGE_TEXCOORD_FIRST && element.usage <= USAGE_TEXCOORD_LAST;
+    return element.usage >= CVertexElement::USAGE_TEXCOORD && element.usage <= CVertexElement::USAGE_TEXCOORD_LAST;
 }
 
 GLenum textureTargetOf(const CVertexElement& element)
 {
     const std::uint64_t index =
-        static_cast<std::uint64_t>(element.format) + (element.usage == USAGE_TEXCOORD_SHIFTED ? 1 : 0);
+        static_cast<std::uint64_t>(element.format) + (element.usage == CVertexElement::USAGE_TEXCOORD_SHIFTED ? 1 : 0);
     return index < kElementFormatCount ? kElementFormats[index].textureTarget : GL_NONE;
 }
 
@@ -60,7 +51,7 @@ GLenum textureTargetOf(const CVertexElement& element)
 // enabling and disabling alike, so the two walks always touch the same state.
 const ElementFormat* usableFormat(const CVertexElement& element)
 {
-    if (element.format == 0 || element.format >= kElementFormatCount)
+    if (element.format == CVertexElement::FORMAT_NONE || element.format >= kElementFormatCount)
         return nullptr;
     if (isTextureCoordinate(element) && textureTargetOf(element) == GL_NONE)
         return nullptr;
@@ -90,6 +81,7 @@ const PrimitiveShape kPrimitiveShapes[] = {
     {GL_POINTS, 1, 0},
 };
 constexpr std::uint64_t kPrimitiveKindCount = sizeof(kPrimitiveShapes) / sizeof(kPrimitiveShapes[0]);
+static_assert(kPrimitiveKindCount == GLRenderer::PRIMITIVE_POINT_LIST + 1, "one row per primitive kind");
 
 } // namespace
 
@@ -100,11 +92,11 @@ void GLRenderer::setDeclaration(VELK::CDeclaration* declaration)
             const CVertexElement& element = currentDeclaration->elements[i];
             if (!usableFormat(element))
                 continue;
-            if (element.usage == USAGE_POSITION) {
+            if (element.usage == CVertexElement::USAGE_POSITION) {
                 glDisableClientState(GL_VERTEX_ARRAY);
-            } else if (element.usage == USAGE_NORMAL) {
+            } else if (element.usage == CVertexElement::USAGE_NORMAL) {
                 glDisableClientState(GL_NORMAL_ARRAY);
-            } else if (element.usage == USAGE_COLOUR) {
+            } else if (element.usage == CVertexElement::USAGE_COLOUR) {
                 glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
                 glDisableClientState(GL_COLOR_ARRAY);
                 glDisable(GL_COLOR_MATERIAL);
@@ -133,13 +125,13 @@ void GLRenderer::setVertexBuffer(const CGLBuffer<GL_ARRAY_BUFFER>& buffer)
         if (!format)
             continue;
         const GLvoid* offset = bufferOffset(element.offset);
-        if (element.usage == USAGE_POSITION) {
+        if (element.usage == CVertexElement::USAGE_POSITION) {
             glEnableClientState(GL_VERTEX_ARRAY);
             glVertexPointer(format->components, format->componentType, stride, offset);
-        } else if (element.usage == USAGE_NORMAL) {
+        } else if (element.usage == CVertexElement::USAGE_NORMAL) {
             glEnableClientState(GL_NORMAL_ARRAY);
             glNormalPointer(format->componentType, stride, offset);
-        } else if (element.usage == USAGE_COLOUR) {
+        } else if (element.usage == CVertexElement::USAGE_COLOUR) {
             glEnableClientState(GL_COLOR_ARRAY);
             glColorPointer(format->components, format->componentType, stride, offset);
             glEnable(GL_COLOR_MATERIAL);

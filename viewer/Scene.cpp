@@ -71,9 +71,10 @@ void noteMesh(const CMeshData& mesh)
     modelBounds = ModelBounds();
     for (std::uint32_t e = 0; mesh.vertexElements && mesh.vertices && e < mesh.vertexElementCount; ++e) {
         const CVertexElement& element = mesh.vertexElements[e];
-        if (element.usage == 0)
+        if (element.usage == CVertexElement::USAGE_NONE)
             break;
-        if (element.usage == 1 && element.format == 3 && element.offset % sizeof(float) == 0 &&
+        if (element.usage == CVertexElement::USAGE_POSITION && element.format == CVertexElement::FORMAT_FLOAT3 &&
+            element.offset % sizeof(float) == 0 &&
             element.offset + 3 * sizeof(float) <= mesh.vertexSize && mesh.vertexSize % sizeof(float) == 0) {
             const std::size_t stride = mesh.vertexSize / sizeof(float);
             modelBounds = measureBounds(mesh.vertices + element.offset / sizeof(float), mesh.vertexCount, stride);

@@ -10,12 +10,15 @@
 
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
-#include "tests/e2e/LogLines.h"
+#include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 std::unique_ptr<CPicture> loadPicture(const std::string& path)
 {
     static VELK::CPictureLoader loader;
@@ -173,11 +176,6 @@ const HostileRun kHostileRuns[] = {
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "cannot open: No such file or directory"), kReleased}},
 };
 
-void PrintTo(const HostileRun& hostile, std::ostream* out)
-{
-    *out << hostile.name;
-}
-
 class HostileFiles : public testing::TestWithParam<HostileRun> {};
 } // namespace
 
@@ -196,8 +194,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
     EXPECT_EQ(compareLog(snapshot.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Snapshot, HostileFiles, testing::ValuesIn(kHostileRuns), testsupport::RowName());
 
 TEST(Snapshot, ModelThatRunsOutOfMemoryFailsAsOneLoad)
 {

@@ -16,6 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
+#include "tests/support/LogFileMatch.h"
+
 // Last: Xlib defines macros (None, Bool, Status) that clash with other headers.
 #include <X11/Xlib.h>
 
@@ -372,10 +374,7 @@ std::string ViewerProcess::errorOutput() const
 
 std::string ViewerProcess::readFile(const std::string& name) const
 {
-    std::ifstream in(fs::path(scratch) / name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testlog::readFile((fs::path(scratch) / name).string());
 }
 
 std::vector<std::string> ViewerProcess::readLines(const std::string& name) const

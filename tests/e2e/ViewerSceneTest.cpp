@@ -7,12 +7,15 @@
 #include <ostream>
 #include <regex>
 
-#include "tests/e2e/LogLines.h"
+#include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
 #include "tests/e2e/ViewerProcess.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 const std::array<int, 3> kWhite = {255, 255, 255};
 
 // Where a point of the camera-facing plane through the origin lands in the 1024 x 768
@@ -260,11 +263,6 @@ const HostileScene kHostileScenes[] = {
     {"modelIsAFifo", {{"005.obj", "<fifo>"}}, false, {failureLines("CObjLoader", "Data/005.obj", "is a FIFO")}},
 };
 
-void PrintTo(const HostileScene& scene, std::ostream* out)
-{
-    *out << scene.name;
-}
-
 class HostileFiles : public testing::TestWithParam<HostileScene> {};
 class ExitSignal : public testing::TestWithParam<int> {};
 } // namespace
@@ -291,8 +289,7 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheViewerGoesOn)
     EXPECT_EQ(compareLog(viewer.readLines("memory.log"), "memory.log", kCleanMemoryLog), "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Viewer, HostileFiles, testing::ValuesIn(kHostileScenes), testsupport::RowName());
 
 TEST_P(ExitSignal, EndsTheViewerLikeEscape)
 {
@@ -350,11 +347,6 @@ double differentShare(const Screenshot& a, const Screenshot& b)
 class FramedModels : public testing::TestWithParam<FramedModel> {};
 } // namespace
 
-void PrintTo(const FramedModel& model, std::ostream* out)
-{
-    *out << model.name;
-}
-
 TEST_P(FramedModels, ShowWholeInTheViewerAndTheSnapshotAlike)
 {
     ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"});
@@ -372,8 +364,7 @@ TEST_P(FramedModels, ShowWholeInTheViewerAndTheSnapshotAlike)
     EXPECT_LT(differentShare(shot, readPicture(snapshot.directory() + "/snapshot.png")), 0.001);
 }
 
-INSTANTIATE_TEST_SUITE_P(Viewer, FramedModels, testing::ValuesIn(kFramedModels),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Viewer, FramedModels, testing::ValuesIn(kFramedModels), testsupport::RowName());
 
 TEST(ViewerScene, WheelZoomsFFramesRResetsAndF12WritesThePicture)
 {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "gl/CGLBuffer.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
 
 namespace
 {

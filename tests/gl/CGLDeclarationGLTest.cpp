@@ -6,7 +6,7 @@
 #include "gl/CGLBuffer.h"
 #include "gl/CGLDeclaration.h"
 #include "gl/GLRenderer.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
 
 namespace
 {

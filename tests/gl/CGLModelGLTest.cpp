@@ -17,20 +17,17 @@
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
 
+using testsupport::operator<<;
+
 using VELK_GL::CGLModel;
 using VELK_GL::GLRenderer;
 using Texture = VELK_GL::CGLTexture<GL_TEXTURE_2D>;
-
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 const CVertexElement kLayout[] = {{0, 3, 1, 0}, {12, 3, 2, 0}, {24, 2, 4, 0}, {0, 0, 0, 0}};
 
@@ -154,6 +151,19 @@ protected:
         clearToBlack();
     }
 
+    // The six cells as one mesh; geometry keeps what went into it.
+    std::unique_ptr<CMeshData> cellsMesh()
+    {
+        geometry.cells();
+        return meshOf(geometry);
+    }
+
+    static void expectDrawsNothing(CGLModel& model, unsigned group)
+    {
+        model.drawGroup(nullptr, group);
+        EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    }
+
     static std::vector<RGB> cellColours()
     {
         std::vector<RGB> colours;
@@ -170,15 +180,14 @@ protected:
     }
 
     GLStateGuard guard;
+    Geometry geometry;
 };
 
 } // namespace
 
 TEST_F(CGLModelGL, BuildCopiesTheMeshIntoTwoStaticBuffers)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
 
@@ -198,9 +207,7 @@ TEST_F(CGLModelGL, BuildCopiesTheMeshIntoTwoStaticBuffers)
 
 TEST_F(CGLModelGL, SubsetsBecomeGroupsWithTheirTextureNames)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("first", CMaterial(), 0, 4, "a.png");
     mesh->addSubset("second", CMaterial(), 12, 0, "");
     mesh->addSubset("third", CMaterial(), 12, 8, "Sub/B.PNG");
@@ -215,9 +222,7 @@ TEST_F(CGLModelGL, SubsetsBecomeGroupsWithTheirTextureNames)
 
 TEST_F(CGLModelGL, WithoutSubsetsEveryTriangleIsOneGroupWithTheDefaultMaterial)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
     ASSERT_EQ(model.getGroupCount(), 1u);
@@ -229,9 +234,7 @@ TEST_F(CGLModelGL, WithoutSubsetsEveryTriangleIsOneGroupWithTheDefaultMaterial)
 
 TEST_F(CGLModelGL, AnUntexturedGroupShowsItsMaterialsLitColour)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("teal", tealMaterial(), 0, 12, "");
     CGLModel model;
     model.build(*mesh);
@@ -247,9 +250,7 @@ TEST_F(CGLModelGL, AnUntexturedGroupShowsItsMaterialsLitColour)
 // holds the two of cell 5.
 TEST_F(CGLModelGL, GroupsDrawOnlyTheTrianglesOfTheirRange)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("first", CMaterial(), 0, 10, "");
     mesh->addSubset("last", CMaterial(), 30, 2, "");
     mesh->addSubset("unused", CMaterial(), 36, 0, "");
@@ -262,15 +263,12 @@ TEST_F(CGLModelGL, GroupsDrawOnlyTheTrianglesOfTheirRange)
     model.drawGroup(nullptr, 0);
     EXPECT_EQ(cellColours(), litCells({0, 1, 2, 3, 4}, kDefaultLit));
     clearToBlack();
-    model.drawGroup(nullptr, 2);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 2);
 }
 
 TEST_F(CGLModelGL, TwoByteIndicesAreDrawnAsShorts)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     // The same indices packed two to a 32-bit slot, as a mesh with 2-byte indices holds them.
     std::vector<std::uint16_t> shorts(geometry.indices.begin(), geometry.indices.end());
     std::memcpy(mesh->indices, shorts.data(), shorts.size() * 2);
@@ -308,7 +306,6 @@ CPicture blockPicture()
 // centre of each quarter is where four texels of the same colour meet.
 TEST_F(CGLModelGL, ATexturedGroupShowsThePicturesColours)
 {
-    Geometry geometry;
     geometry.quad(64, 64, 192, 192);
     const auto mesh = meshOf(geometry);
     mesh->addSubset("picture", glowingMaterial(), 0, 2, "blocks.bmp");
@@ -335,7 +332,6 @@ TEST_F(CGLModelGL, ATexturedGroupShowsThePicturesColours)
 
 TEST_F(CGLModelGL, ATextureWithoutTextureObjectDrawsUntextured)
 {
-    Geometry geometry;
     geometry.quad(64, 64, 192, 192);
     const auto mesh = meshOf(geometry);
     mesh->addSubset("teal", tealMaterial(), 0, 2, "odd.bmp");
@@ -379,28 +375,21 @@ class RangeOutsideTheIndices : public CGLModelGL, public testing::WithParamInter
 
 TEST_P(RangeOutsideTheIndices, DrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     mesh->addSubset("bad", CMaterial(), GetParam().firstIndex, GetParam().triangleCount, "");
     CGLModel model;
     model.build(*mesh);
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOfRange),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Model, RangeOutsideTheIndices, testing::ValuesIn(kOutOfRange), testsupport::RowName());
 
 TEST_F(CGLModelGL, AGroupNumberPastTheEndDrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     model.build(*mesh);
-    model.drawGroup(nullptr, 1);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 1);
 }
 
 namespace
@@ -436,9 +425,7 @@ class EmptyMesh : public CGLModelGL, public testing::WithParamInterface<EmptyCas
 
 TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     GetParam().empty(*mesh);
     mesh->addSubset("all", CMaterial(), 0, 12, "a.png");
     BufferCallRecorder calls;
@@ -448,12 +435,10 @@ TEST_P(EmptyMesh, MakesNoBufferAndDrawsNothing)
     EXPECT_EQ(calls.mapCalls, 0);
     EXPECT_EQ(model.getGroupCount(), 1u);
     EXPECT_EQ(model.getTextureName(0), "a.png");
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Model, EmptyMesh, testing::ValuesIn(kEmpty), testsupport::RowName());
 
 namespace
 {
@@ -478,9 +463,7 @@ class FillFault : public CGLModelGL, public testing::WithParamInterface<FaultCas
 // The first buffer filled is the index buffer; after its fault nothing else is tried.
 TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     CGLModel model;
     {
         BufferCallRecorder calls(GetParam().fault);
@@ -490,18 +473,14 @@ TEST_P(FillFault, LeavesTheModelEmptyWithEveryBufferDeleted)
         EXPECT_EQ(calls.deleted, calls.generated);
     }
     EXPECT_EQ(model.getGroupCount(), 0u);
-    model.drawGroup(nullptr, 0);
-    EXPECT_EQ(cellColours(), litCells({}, kDefaultLit));
+    expectDrawsNothing(model, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Model, FillFault, testing::ValuesIn(kFaults), testsupport::RowName());
 
 TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     BufferCallRecorder calls;
     {
         CGLModel model;
@@ -525,9 +504,7 @@ TEST_F(CGLModelGL, EveryBufferObjectIsDeletedExactlyOnce)
 
 TEST_F(CGLModelGL, DestroyingADrawnModelLeavesNoArrayEnabled)
 {
-    Geometry geometry;
-    geometry.cells();
-    const auto mesh = meshOf(geometry);
+    const auto mesh = cellsMesh();
     {
         CGLModel model;
         model.build(*mesh);

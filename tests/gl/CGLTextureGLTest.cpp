@@ -16,13 +16,16 @@
 
 #include "engine/CPicture.h"
 #include "gl/CGLTexture.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 // glGenTextures, glDeleteTextures and gluBuild2DMipmaps are entry points of the GL and GLU
 // libraries themselves, not GLEW pointers; this program's own definitions take their
 // place, record the calls and pass each one on to the library's.
 namespace
 {
+
+using testsupport::operator<<;
 struct TextureCalls
 {
     std::vector<GLuint> generated;
@@ -92,13 +95,6 @@ namespace
 
 using Texture = VELK_GL::CGLTexture<GL_TEXTURE_2D>;
 using Size = std::pair<int, int>;
-
-// Every case table below names its rows; a failing case prints its name.
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 class CGLTextureGL : public testing::Test
 {
@@ -205,8 +201,7 @@ TEST_P(CreateLevels, AllocatesEveryLevelUpToMaxLevel)
     EXPECT_EQ(texture.size[2], 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, CreateLevels, testing::ValuesIn(kLevelCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texture, CreateLevels, testing::ValuesIn(kLevelCases), testsupport::RowName());
 
 namespace
 {
@@ -320,8 +315,7 @@ TEST_P(PictureFormat, ThreeByTwoRowsReachGluAtTheirPackedStride)
     EXPECT_EQ(read, bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, PictureFormat, testing::ValuesIn(kFormatCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texture, PictureFormat, testing::ValuesIn(kFormatCases), testsupport::RowName());
 
 namespace
 {
@@ -377,8 +371,7 @@ TEST_P(UnusableTexture, FromAPictureMakesNoTextureObject)
     EXPECT_TRUE(calls.deleted.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, UnusableTexture, testing::ValuesIn(kUnusable),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texture, UnusableTexture, testing::ValuesIn(kUnusable), testsupport::RowName());
 
 namespace
 {
@@ -414,8 +407,7 @@ TEST_P(MismatchedUpload, LeavesTheTextureAsCreated)
     EXPECT_EQ(levelSizes(texture.textureId), (std::vector<Size>{{3, 2}, {1, 1}}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Texture, MismatchedUpload, testing::ValuesIn(kMismatches),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Texture, MismatchedUpload, testing::ValuesIn(kMismatches), testsupport::RowName());
 
 TEST_F(CGLTextureGL, ApplyParametersSetsTheRecordedModesOnTheBoundTexture)
 {

@@ -13,20 +13,17 @@
 #include "gl/CGLBuffer.h"
 #include "gl/CGLDeclaration.h"
 #include "gl/GLRenderer.h"
-#include "tests/gl/GLTestState.h"
+#include "tests/support/GLTestState.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
 
+using testsupport::operator<<;
+
 using VELK_GL::CGLBuffer;
 using VELK_GL::CGLDeclaration;
 using VELK_GL::GLRenderer;
-
-template <class Case>
-auto operator<<(std::ostream& out, const Case& c) -> decltype(c.name, out)
-{
-    return out << c.name;
-}
 
 template <GLenum target, class T>
 void fill(CGLBuffer<target>& buffer, const std::vector<T>& values, std::uint32_t elementSize)
@@ -90,9 +87,24 @@ protected:
         glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     }
 
+    // Positions and their indices into the fixture's buffers, with a layout of positions
+    // only set up to draw them.
+    template <class Index>
+    void usePositions(const std::vector<float>& positions, const std::vector<Index>& indices)
+    {
+        fill(positionBuffer, positions, 12);
+        fill(indexBuffer, indices, sizeof(Index));
+        setLayout(positionLayout, {kPosition});
+        renderer.setDeclaration(&positionLayout);
+        renderer.setVertexBuffer(positionBuffer);
+    }
+
     GLStateGuard guard;
     GLRenderer& renderer;
     CGLBuffer<GL_ARRAY_BUFFER> vertices;
+    CGLBuffer<GL_ARRAY_BUFFER> positionBuffer;
+    CGLBuffer<GL_ELEMENT_ARRAY_BUFFER> indexBuffer;
+    CGLDeclaration positionLayout;
 };
 
 } // namespace
@@ -247,8 +259,7 @@ TEST_P(TextureCoordinates, EnableTheTargetOnTheirUnitAndDisableItAgain)
     EXPECT_FALSE(isCoordinateArrayEnabledOnUnit(unit));
 }
 
-INSTANTIATE_TEST_SUITE_P(Draw, TextureCoordinates, testing::ValuesIn(kCoordinates),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Draw, TextureCoordinates, testing::ValuesIn(kCoordinates), testsupport::RowName());
 
 namespace
 {
@@ -303,8 +314,7 @@ TEST_P(SkippedElement, IsNeitherEnabledNorDisabled)
     EXPECT_FALSE(glIsEnabled(GL_NORMAL_ARRAY));
 }
 
-INSTANTIATE_TEST_SUITE_P(Draw, SkippedElement, testing::ValuesIn(kSkipped),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Draw, SkippedElement, testing::ValuesIn(kSkipped), testsupport::RowName());
 
 TEST_F(GLRendererDrawGL, WithoutADeclarationTheBufferIsBoundAndNothingEnabled)
 {
@@ -352,14 +362,7 @@ TEST_P(PrimitiveKinds, DrawTheIndexCountOfTheirKind)
         positions.insert(positions.end(), {10.0f * (i % 8), 10.0f * (i / 8), 0.0f});
         indices.push_back(i);
     }
-    CGLBuffer<GL_ARRAY_BUFFER> positionBuffer;
-    fill(positionBuffer, positions, 12);
-    CGLBuffer<GL_ELEMENT_ARRAY_BUFFER> indexBuffer;
-    fill(indexBuffer, indices, 4);
-    CGLDeclaration declaration;
-    setLayout(declaration, {kPosition});
-    renderer.setDeclaration(&declaration);
-    renderer.setVertexBuffer(positionBuffer);
+    usePositions(positions, indices);
 
     GLuint queries[2] = {0, 0};
     glGenQueries(2, queries);
@@ -376,8 +379,7 @@ TEST_P(PrimitiveKinds, DrawTheIndexCountOfTheirKind)
     EXPECT_EQ(submitted[1], c.primitives);
 }
 
-INSTANTIATE_TEST_SUITE_P(Draw, PrimitiveKinds, testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Draw, PrimitiveKinds, testing::ValuesIn(kKinds), testsupport::RowName());
 
 // Strip and fan take the same number of indices; the shape tells them apart. Four corners
 // of a square as a fan cover it; as a strip they leave the corner opposite the second.
@@ -385,14 +387,7 @@ TEST_F(GLRendererDrawGL, AFanTurnsAroundItsFirstVertexAndAStripDoesNot)
 {
     const std::vector<float> corners = {20, 20, 0, 120, 20, 0, 120, 120, 0, 20, 120, 0};
     const std::vector<std::uint16_t> indices = {0, 1, 2, 3};
-    CGLBuffer<GL_ARRAY_BUFFER> positionBuffer;
-    fill(positionBuffer, corners, 12);
-    CGLBuffer<GL_ELEMENT_ARRAY_BUFFER> indexBuffer;
-    fill(indexBuffer, indices, 2);
-    CGLDeclaration declaration;
-    setLayout(declaration, {kPosition});
-    renderer.setDeclaration(&declaration);
-    renderer.setVertexBuffer(positionBuffer);
+    usePositions(corners, indices);
     usePixelProjection();
     glColor3f(1, 1, 1);
 

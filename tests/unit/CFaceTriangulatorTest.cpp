@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/CFaceTriangulator.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -109,8 +110,7 @@ TEST_P(FaceCut, GivesTheseTriangles)
         expectFillsOutline(GetParam().xyz, result.triangles);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faces, FaceCut, testing::ValuesIn(kFaces),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faces, FaceCut, testing::ValuesIn(kFaces), testsupport::RowName());
 
 // A comb of 255 teeth: the largest face that is cut, within its bounded work; one corner
 // more and it is fanned.

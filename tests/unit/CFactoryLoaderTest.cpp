@@ -11,7 +11,8 @@
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
 #include "engine/CFactoryLoader.h"
-#include "tests/unit/GlobalLogLines.h"
+#include "tests/support/GlobalLogLines.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -141,8 +142,7 @@ TEST_P(UnknownExtension, GivesOneNotFoundLineAndNull)
     EXPECT_EQ(loader->paths, Lines{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Paths, UnknownExtension, testing::ValuesIn(kUnknown),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Paths, UnknownExtension, testing::ValuesIn(kUnknown), testsupport::RowName());
 
 TEST_F(FactoryLoader, FirstLoaderKeepsAnExtensionTheSecondAlsoDeclares)
 {

@@ -11,7 +11,8 @@
 #include <unistd.h>
 
 #include "engine/CInputFile.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
@@ -63,7 +64,6 @@ TEST_P(InputFile, OpensOnlyARegularFileAndNamesAnyOtherKind)
     EXPECT_EQ(file.isMissing(), std::string(GetParam().name) == "missing" || std::string(GetParam().name) == "belowAFile");
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds), testsupport::RowName());
 
 } // namespace

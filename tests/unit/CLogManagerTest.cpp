@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "debugging/CLogManager.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 namespace
 {

@@ -8,10 +8,13 @@
 #include <string>
 
 #include "debugging/CLog.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 
 using DEBUGGING::CLog;
 using testlog::logLinesAre;
@@ -93,12 +96,6 @@ struct LevelTag
     const char* tag;
 };
 
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const LevelTag& value, std::ostream* out)
-{
-    *out << value.name;
-}
-
 const LevelTag kLevelTags[] = {
     {"none", 0, " -> "},
     {"infos", 1, " -> [ INFOS ] "},
@@ -140,11 +137,6 @@ struct Unopenable
     const char* file;
     const char* said;                                  // the one line on stderr
 };
-
-void PrintTo(const Unopenable& value, std::ostream* out)
-{
-    *out << value.name;
-}
 
 const Unopenable kUnopenable[] = {
     {"emptyName", "", "velk: cannot write : No such file or directory\n"},

@@ -12,7 +12,7 @@
 
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 namespace
 {
@@ -34,6 +34,27 @@ std::string shown(const void* address)
     std::ostringstream text;
     text << address;
     return text.str();
+}
+
+// A block the report lists as not freed.
+struct Leak
+{
+    std::uintptr_t address;
+    std::string bytes;
+    std::string file;
+    int line;
+};
+
+// The report's lines for blocks still held, in the order given, and the total it prints.
+std::vector<std::string> leakReport(const std::vector<Leak>& leaks, const std::string& total)
+{
+    std::vector<std::string> lines = {"{T} -> [WARNING] Memory leaks : " + std::to_string(leaks.size()) +
+                                      " blocks not free :"};
+    for (const Leak& leak : leaks)
+        lines.push_back("{T} -> [WARNING] Adress " + shown(at(leak.address)) + " : " + leak.bytes +
+                        " bytes > File : \"" + leak.file + "\", line " + std::to_string(leak.line));
+    lines.push_back("{T} -> [WARNING] Memory not free : " + total + " bytes");
+    return lines;
 }
 
 std::vector<std::string> withReport(const std::vector<std::string>& report)
@@ -94,10 +115,8 @@ TEST_F(CMemoryManagerTest, BlocksAreListedInAscendingAddressOrderWithTheirTotal)
     }));
     EXPECT_TRUE(logLinesAre(
         "memory.log",
-        withReport({"{T} -> [WARNING] Memory leaks : 2 blocks not free :",
-                    "{T} -> [WARNING] Adress " + shown(at(0x1000)) + " : 16 bytes > File : \"math/StringUtils.cpp\", line 42",
-                    "{T} -> [WARNING] Adress " + shown(at(0x2000)) + " : 24 bytes > File : \"engine/CObjLoader.cpp\", line 7",
-                    "{T} -> [WARNING] Memory not free : 40 bytes"})));
+        withReport(leakReport({{0x1000, "16", "math/StringUtils.cpp", 42}, {0x2000, "24", "engine/CObjLoader.cpp", 7}},
+                              "40"))));
 }
 
 TEST_F(CMemoryManagerTest, RemovedBlocksLeaveTheReportAndReenteredAddressesReplace)
@@ -114,10 +133,7 @@ TEST_F(CMemoryManagerTest, RemovedBlocksLeaveTheReportAndReenteredAddressesRepla
     }));
     EXPECT_TRUE(logLinesAre(
         "memory.log",
-        withReport({"{T} -> [WARNING] Memory leaks : 2 blocks not free :",
-                    "{T} -> [WARNING] Adress " + shown(at(0x1000)) + " : 5 bytes > File : \"again.cpp\", line 9",
-                    "{T} -> [WARNING] Adress " + shown(at(0x3000)) + " : 3 bytes > File : \"c.cpp\", line 3",
-                    "{T} -> [WARNING] Memory not free : 8 bytes"})));
+        withReport(leakReport({{0x1000, "5", "again.cpp", 9}, {0x3000, "3", "c.cpp", 3}}, "8"))));
 }
 
 TEST_F(CMemoryManagerTest, EveryBlockRemovedReportsClean)
@@ -145,12 +161,11 @@ TEST_F(CMemoryManagerTest, FileNamesAreKeptUpTo255Characters)
     }));
     EXPECT_TRUE(logLinesAre(
         "memory.log",
-        withReport({"{T} -> [WARNING] Memory leaks : 4 blocks not free :",
-                    "{T} -> [WARNING] Adress " + shown(at(0x1000)) + " : 1 bytes > File : \"" + std::string(255, 'f') + "\", line 10",
-                    "{T} -> [WARNING] Adress " + shown(at(0x2000)) + " : 2 bytes > File : \"" + std::string(255, 'l') + "\", line 20",
-                    "{T} -> [WARNING] Adress " + shown(at(0x3000)) + " : 3 bytes > File : \"\", line 30",
-                    "{T} -> [WARNING] Adress " + shown(at(0x4000)) + " : 4 bytes > File : \"\", line 40",
-                    "{T} -> [WARNING] Memory not free : 10 bytes"})));
+        withReport(leakReport({{0x1000, "1", std::string(255, 'f'), 10},
+                               {0x2000, "2", std::string(255, 'l'), 20},
+                               {0x3000, "3", "", 30},
+                               {0x4000, "4", "", 40}},
+                              "10"))));
 }
 
 TEST_F(CMemoryManagerTest, TotalWrapsAt32Bits)
@@ -163,10 +178,8 @@ TEST_F(CMemoryManagerTest, TotalWrapsAt32Bits)
     }));
     EXPECT_TRUE(logLinesAre(
         "memory.log",
-        withReport({"{T} -> [WARNING] Memory leaks : 2 blocks not free :",
-                    "{T} -> [WARNING] Adress " + shown(at(0x1000)) + " : 4000000000 bytes > File : \"big.cpp\", line 1",
-                    "{T} -> [WARNING] Adress " + shown(at(0x2000)) + " : 400000000 bytes > File : \"big.cpp\", line 2",
-                    "{T} -> [WARNING] Memory not free : 105032704 bytes"})));
+        withReport(leakReport({{0x1000, "4000000000", "big.cpp", 1}, {0x2000, "400000000", "big.cpp", 2}},
+                              "105032704"))));
 }
 
 TEST_F(CMemoryManagerTest, SecondShutdownWritesNothing)

@@ -18,10 +18,13 @@
 #include "debugging/CException.h"
 #include "engine/CFactoryLoader.h"
 #include "engine/CPictureLoader.h"
-#include "tests/unit/GlobalLogLines.h"
+#include "tests/support/GlobalLogLines.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 
 using Bytes = std::vector<unsigned char>;
 using Lines = std::vector<std::string>;
@@ -96,7 +99,7 @@ protected:
 
 struct Fixture
 {
-    const char* file;
+    const char* name;                                  // the fixture file
     int width;
     int height;
     int format;
@@ -129,17 +132,12 @@ const Fixture kFixtures[] = {
     {"grey.tga", 3, 2, CPicture::FORMAT_LUMINANCE, kGrey},
 };
 
-void PrintTo(const Fixture& fixture, std::ostream* out)
-{
-    *out << fixture.file;
-}
-
 class PictureFile : public PictureLoaderTest, public testing::WithParamInterface<Fixture> {};
 
 TEST_P(PictureFile, YieldsItsLayoutAndExactBytesTopRowFirst)
 {
     const Fixture& fixture = GetParam();
-    std::unique_ptr<CPicture> picture(load(kPictures + fixture.file));
+    std::unique_ptr<CPicture> picture(load(kPictures + fixture.name));
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->size[0], fixture.width);
     EXPECT_EQ(picture->size[1], fixture.height);
@@ -147,19 +145,13 @@ TEST_P(PictureFile, YieldsItsLayoutAndExactBytesTopRowFirst)
     EXPECT_EQ(bytesOf(*picture), fixture.bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, PictureFile, testing::ValuesIn(kFixtures), [](const auto& info) {
-    std::string name = info.param.file;
-    for (char& c : name)
-        if (c == '.' || c == '-')
-            c = '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Files, PictureFile, testing::ValuesIn(kFixtures), testsupport::RowName());
 
 // JPEG is lossy: a flat red (black) block over a flat blue (white) block, 8x16, comes
 // back within a few levels of its colours.
 struct Jpeg
 {
-    const char* file;
+    const char* name;                                  // the fixture file
     int format;
     Bytes top;                                         // first pixel, loader byte order
     Bytes bottom;                                      // last pixel
@@ -170,17 +162,12 @@ const Jpeg kJpegs[] = {
     {"grey.jpeg", CPicture::FORMAT_LUMINANCE, {0}, {255}},
 };
 
-void PrintTo(const Jpeg& jpeg, std::ostream* out)
-{
-    *out << jpeg.file;
-}
-
 class JpegFile : public PictureLoaderTest, public testing::WithParamInterface<Jpeg> {};
 
 TEST_P(JpegFile, YieldsItsLayoutWithinAFewLevels)
 {
     const Jpeg& jpeg = GetParam();
-    std::unique_ptr<CPicture> picture(load(kPictures + jpeg.file));
+    std::unique_ptr<CPicture> picture(load(kPictures + jpeg.name));
     ASSERT_NE(picture, nullptr);
     EXPECT_EQ(picture->size[0], 8);
     EXPECT_EQ(picture->size[1], 16);
@@ -193,7 +180,7 @@ TEST_P(JpegFile, YieldsItsLayoutWithinAFewLevels)
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, JpegFile, testing::ValuesIn(kJpegs), [](const auto& info) {
-    std::string name = info.param.file;
+    std::string name = info.param.name;
     return name.substr(name.find('.') + 1);
 });
 
@@ -320,11 +307,6 @@ struct BadFile
     std::string reason;                                // the log line's last part
 };
 
-void PrintTo(const BadFile& bad, std::ostream* out)
-{
-    *out << bad.name;
-}
-
 class BadPicture : public PictureLoaderTest, public testing::WithParamInterface<BadFile> {};
 
 TEST_P(BadPicture, IsRefusedWithTheLoadExceptionAfterOneLineSayingWhy)
@@ -340,15 +322,6 @@ TEST_P(BadPicture, IsRefusedWithTheLoadExceptionAfterOneLineSayingWhy)
     }
     EXPECT_EQ(log.sinceMark(),
               Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : " + bad.name + " : " + bad.reason});
-}
-
-std::string testName(const testing::TestParamInfo<BadFile>& info)
-{
-    std::string name = info.param.name;
-    for (char& c : name)
-        if (!std::isalnum(static_cast<unsigned char>(c)))
-            c = '_';
-    return name;
 }
 
 // Each lossless fixture cut short: after its first bytes, in the middle, one byte short;
@@ -403,7 +376,7 @@ std::vector<BadFile> truncatedFiles()
     return files;
 }
 
-INSTANTIATE_TEST_SUITE_P(Truncated, BadPicture, testing::ValuesIn(truncatedFiles()), testName);
+INSTANTIATE_TEST_SUITE_P(Truncated, BadPicture, testing::ValuesIn(truncatedFiles()), testsupport::RowName());
 
 Bytes text(const std::string& value)
 {
@@ -445,7 +418,7 @@ const BadFile kGarbage[] = {
      "DevIL cannot read it: the JPEG data is corrupt"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testName);
+INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testsupport::RowName());
 
 // A PNG changed in one place: each change keeps every other chunk whole.
 Bytes pngWith(std::size_t at, std::vector<unsigned char> replacement, std::size_t removed = 0)
@@ -515,7 +488,7 @@ const BadFile kBrokenPng[] = {
     {"no-header-chunk.png", pngWith(8, {}, 25), "PNG does not begin with chunk IHDR"},
 };
 
-INSTANTIATE_TEST_SUITE_P(BrokenPng, BadPicture, testing::ValuesIn(kBrokenPng), testName);
+INSTANTIATE_TEST_SUITE_P(BrokenPng, BadPicture, testing::ValuesIn(kBrokenPng), testsupport::RowName());
 
 const BadFile kRefusedDds[] = {
     {"premultiplied.dds", dxt1With(84, 0x34545844), "DDS compression DXT4 is not supported"},
@@ -524,7 +497,7 @@ const BadFile kRefusedDds[] = {
     {"linear-size-past-data.dds", dxt1With(20, 17), "DDS pitch or linear size of 17 bytes is larger than its data"},
 };
 
-INSTANTIATE_TEST_SUITE_P(RefusedDds, BadPicture, testing::ValuesIn(kRefusedDds), testName);
+INSTANTIATE_TEST_SUITE_P(RefusedDds, BadPicture, testing::ValuesIn(kRefusedDds), testsupport::RowName());
 
 // The padded run-length BMP (3 x 2, its rows stored as four pixels) with one run made longer.
 Bytes paddedRunLengthWith(std::size_t at, unsigned char run)
@@ -539,7 +512,7 @@ const BadFile kBrokenRunLength[] = {
     {"run-past-the-last-row.bmp", paddedRunLengthWith(16, 2), "BMP run-length data draws past the end of a row"},
 };
 
-INSTANTIATE_TEST_SUITE_P(BrokenRunLength, BadPicture, testing::ValuesIn(kBrokenRunLength), testName);
+INSTANTIATE_TEST_SUITE_P(BrokenRunLength, BadPicture, testing::ValuesIn(kBrokenRunLength), testsupport::RowName());
 
 // Inputs that once crashed, hung or exhausted memory inside DevIL.
 const BadFile kRegressions[] = {
@@ -578,7 +551,7 @@ const BadFile kRegressions[] = {
      readFile(kRegress + "dds-volume-depth-without-flag-exhausts-memory.dds"), "DDS volume texture is not supported"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testName);
+INSTANTIATE_TEST_SUITE_P(Regress, BadPicture, testing::ValuesIn(kRegressions), testsupport::RowName());
 
 // 3 x 16.6 million pixels of run-length BMP, most of them left out: within the default
 // limit, but seconds of work for DevIL under the sanitizers.
@@ -652,11 +625,6 @@ const RoundTrip kRoundTrips[] = {
     {"ppmBgr", "ppm", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
 };
 
-void PrintTo(const RoundTrip& trip, std::ostream* out)
-{
-    *out << trip.name;
-}
-
 class SavedPicture : public PictureLoaderTest, public testing::WithParamInterface<RoundTrip> {};
 
 TEST_P(SavedPicture, LoadsBackTheSameRowsInTheSameOrder)
@@ -675,8 +643,7 @@ TEST_P(SavedPicture, LoadsBackTheSameRowsInTheSameOrder)
     EXPECT_EQ(bytesOf(*back), trip.bytesBack);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, SavedPicture, testing::ValuesIn(kRoundTrips),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, SavedPicture, testing::ValuesIn(kRoundTrips), testsupport::RowName());
 
 TEST_F(PictureLoaderTest, SavedFileIsNotUpsideDown)
 {
@@ -716,11 +683,6 @@ const BadSave kBadSaves[] = {
     {"missingFolder", CPicture::FORMAT_BGR, 3, "no-such-folder/bad.png"},
 };
 
-void PrintTo(const BadSave& bad, std::ostream* out)
-{
-    *out << bad.name;
-}
-
 class RefusedSave : public PictureLoaderTest, public testing::WithParamInterface<BadSave> {};
 
 TEST_P(RefusedSave, ThrowsTheSaveExceptionAndWritesNoFile)
@@ -737,8 +699,7 @@ TEST_P(RefusedSave, ThrowsTheSaveExceptionAndWritesNoFile)
     EXPECT_FALSE(fs::exists(bad.path));
 }
 
-INSTANTIATE_TEST_SUITE_P(Pictures, RefusedSave, testing::ValuesIn(kBadSaves),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Pictures, RefusedSave, testing::ValuesIn(kBadSaves), testsupport::RowName());
 
 TEST_F(PictureLoaderTest, SavingNullThrowsAndWritesNoFile)
 {

@@ -7,9 +7,12 @@
 #include <vector>
 
 #include "engine/CPicture.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -45,11 +48,6 @@ const Layout kLayouts[] = {
     {"negative", -1, 0},
 };
 
-void PrintTo(const Layout& layout, std::ostream* out)
-{
-    *out << layout.name;
-}
-
 class PictureLayout : public testing::TestWithParam<Layout> {};
 
 TEST_P(PictureLayout, HoldsWidthTimesHeightTimesBytesPerPixel)
@@ -65,8 +63,7 @@ TEST_P(PictureLayout, HoldsWidthTimesHeightTimesBytesPerPixel)
     EXPECT_EQ(CPicture::bytesPerPixel(layout.format), layout.bytesPerPixel);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PictureLayout, testing::ValuesIn(kLayouts),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Formats, PictureLayout, testing::ValuesIn(kLayouts), testsupport::RowName());
 
 TEST(Picture, UnknownFormatOrEmptySizeHoldsNoBytes)
 {

@@ -7,7 +7,7 @@
 
 #include "debugging/CLogManager.h"
 #include "engine/CResourceManager.h"
-#include "tests/unit/GlobalLogLines.h"
+#include "tests/support/GlobalLogLines.h"
 
 namespace
 {

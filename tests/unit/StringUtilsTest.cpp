@@ -6,9 +6,12 @@
 #include <vector>
 
 #include "math/StringUtils.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 
 struct Lowered
 {
@@ -16,12 +19,6 @@ struct Lowered
     std::string text;
     std::string lower;
 };
-
-// Names the case in test listings instead of dumping its bytes.
-void PrintTo(const Lowered& value, std::ostream* out)
-{
-    *out << value.name;
-}
 
 const Lowered kLowered[] = {
     {"extensions", "BMP Dds jPg", "bmp dds jpg"},
@@ -41,11 +38,6 @@ struct Split
     const char* text;
     std::vector<std::string> words;
 };
-
-void PrintTo(const Split& value, std::ostream* out)
-{
-    *out << value.name;
-}
 
 const Split kSplits[] = {
     {"pictureExtensions", "bmp dds jpg jpeg jpe png ppm tga pgm",

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 class GlobalLogLines
 {
@@ -34,6 +34,16 @@ public:
                 lines.push_back("NO TIME: " + all[i]);
         }
         return lines;
+    }
+
+    // The text of an ERROR line as sinceMark gives it; any other line comes back whole behind
+    // "not an error line: ", so that the comparison fails.
+    static std::string errorText(const std::string& line)
+    {
+        static const std::string front = "T -> [ ERROR ] ";
+        if (line.compare(0, front.size(), front) != 0)
+            return "not an error line: " + line;
+        return line.substr(front.size());
     }
 
 private:

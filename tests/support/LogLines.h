@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/unit/LogFileMatch.h"
+#include "tests/support/LogFileMatch.h"
 
 // "memory.log" of a run that ends cleanly, after its two header lines.
 inline const std::vector<std::string> kCleanMemoryLog = {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "gl/GLRenderer.h"
-#include "tests/gl/GLTestContext.h"
+#include "tests/support/GLTestContext.h"
 
 // Saves every server and client attribute and the two matrices; on leaving, forgets the
 // renderer's declaration (disabling its arrays), unbinds the buffers, restores the rest and

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "tests/gl/GLTestContext.h"
+#include "tests/support/GLTestContext.h"
 
 int main(int argc, char** argv)
 {

@@ -1,0 +1,2 @@
+// Found instead of the system's header by tools/, debugging/, math/, engine/ and the unit tests.
+#error "GL/glew.h: OpenGL, GLEW and GLUT belong to gl/ and viewer/; the engine's core speaks its own codes"
