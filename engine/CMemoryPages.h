@@ -1,0 +1,21 @@
+#pragma once
+// Advice to the system about large blocks of memory that are about to be filled. A block
+// is mapped page by page as it is first written, and with small pages a model of hundreds
+// of megabytes waits longer on those first writes than on its parsing; huge pages cut the
+// number of them by a factor of 512 where the kernel grants them.
+
+#include <cstddef>
+
+namespace VELK
+{
+
+class CMemoryPages
+{
+public:
+    // Asks for huge pages over the part of [start, start + bytes) that whole huge pages
+    // cover. Blocks under a few huge pages are left alone; where the system has no such
+    // advice, or refuses it, nothing happens.
+    static void adviseHuge(void* start, std::size_t bytes);
+};
+
+} // namespace VELK
