@@ -341,6 +341,13 @@ void CPictureLoader::saveToFile(void* data, std::string fileName)
     std::string reason;
     if (devilFormat == devilFormats.end() || !picture.pixels || !fitsLimits(picture.size[0], picture.size[1], reason))
         fail(kSave, fileName);
+    if (typeOf(fileName) == IL_PNG) {
+        // DevIL leaves libpng at its slowest settings and offers no way to change them;
+        // for a picture of the screen that took longer than drawing it.
+        if (!writePng(picture, fileName))
+            fail(kSave, fileName);
+        return;
+    }
 
     // An image made by ilTexImage has its origin at the lower left: its first row is the
     // bottom one. The copy is turned that way, and the origin stated once more, so that

@@ -1,6 +1,7 @@
 #pragma once
 // The loader of picture files: DevIL reads them, the loader hands them over as 8-bit
-// BGR, BGRA or luminance pictures, top row first, and writes pictures back through DevIL.
+// BGR, BGRA or luminance pictures, top row first, and writes pictures back: PNG through
+// libpng, set for speed, the other kinds through DevIL.
 
 #include <cstddef>
 #include <map>
@@ -50,6 +51,8 @@ private:
     bool isWholeTga(const unsigned char* bytes, std::size_t count, std::string& reason) const;
     bool isWholeDds(const unsigned char* bytes, std::size_t count, std::string& reason) const;
     bool fitsLimits(long long width, long long height, std::string& reason) const;
+    // CPictureLoaderPng.cpp: false, and no file left, when the picture cannot be written.
+    static bool writePng(const CPicture& picture, const std::string& fileName);
 
     std::map<unsigned, int> formats;                   // bytes per pixel -> CPicture format
     std::map<unsigned, unsigned> devilFormats;         // bytes per pixel -> DevIL format (an ILenum)

@@ -10,6 +10,7 @@
 #include "debugging/CLogManager.h"
 #include "engine/CPicture.h"
 #include "viewer/ExitSignals.h"
+#include "viewer/HeapReuse.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -30,6 +31,7 @@ void endIfAsked(const ViewerOptions& options)
 
 int main(int argc, char** argv)
 {
+    keepFreedMemoryForReuse();
     const ViewerOptions options = readOptions(argc, argv, true);
     const std::string model = options.model.empty() ? "Data/005.obj" : options.model;
     std::atexit(engineShutdown);

@@ -12,6 +12,7 @@
 
 #include "engine/CPictureLoader.h"
 #include "viewer/ExitSignals.h"
+#include "viewer/HeapReuse.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -107,6 +108,7 @@ void closeWindow()
 
 int runViewer(int argc, char** argv)
 {
+    keepFreedMemoryForReuse();
     const ViewerOptions options = readOptions(argc, argv, false);
     chooseModel(options);
     const std::string title = options.model.empty() ? "My Window" : modelFileName + " - velk-viewer";

@@ -615,6 +615,7 @@ const RoundTrip kRoundTrips[] = {
     {"pngBgr", "png", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
     {"pngBgra", "png", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGRA, kBgra},
     {"pngLuminance", "png", CPicture::FORMAT_LUMINANCE, kGrey, CPicture::FORMAT_LUMINANCE, kGrey},
+    {"pngUpperCase", "PNG", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGRA, kBgra},
     {"tgaBgr", "tga", CPicture::FORMAT_BGR, kBgr, CPicture::FORMAT_BGR, kBgr},
     {"tgaBgra", "tga", CPicture::FORMAT_BGRA, kBgra, CPicture::FORMAT_BGRA, kBgra},
     {"tgaLuminance", "tga", CPicture::FORMAT_LUMINANCE, kGrey, CPicture::FORMAT_LUMINANCE, kGrey},
