@@ -92,13 +92,13 @@ void CObjLoader::clearWorkingData()
     std::vector<float>().swap(vertices);
     std::vector<CObjMaterial>().swap(materials);
     std::vector<CMaterialRun>().swap(runs);
-    std::vector<float>().swap(positions);
-    std::vector<float>().swap(normals);
-    std::vector<float>().swap(texCoords);
-    std::vector<std::uint32_t>().swap(positionIndices);
-    std::vector<std::uint32_t>().swap(normalIndices);
-    std::vector<std::uint32_t>().swap(texCoordIndices);
-    std::vector<std::uint32_t>().swap(faceSizes);
+    CHugeVector<float>().swap(positions);
+    CHugeVector<float>().swap(normals);
+    CHugeVector<float>().swap(texCoords);
+    CHugeVector<std::uint32_t>().swap(positionIndices);
+    CHugeVector<std::uint32_t>().swap(normalIndices);
+    CHugeVector<std::uint32_t>().swap(texCoordIndices);
+    CHugeVector<std::uint32_t>().swap(faceSizes);
     std::vector<CLibraryName>().swap(libraries);
     std::string().swap(joinedLine);
     for (CUndecided& numbers : undecided)
@@ -285,7 +285,7 @@ void CObjLoader::parseLine(const char* begin, const char* end)
         readMaterialLibrary(keywordEnd, end);
 }
 
-void CObjLoader::readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count,
+void CObjLoader::readVector(CHugeVector<float>& list, const char* begin, const char* end, unsigned count,
                             bool flipSecond)
 {
     // Missing numbers count as 0 so that the element still takes its place in the list.

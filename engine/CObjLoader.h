@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/CHugePageAllocator.h"
 #include "engine/CInputFile.h"
 #include "engine/CMaterialOrder.h"
 #include "engine/CMaterialRun.h"
@@ -88,7 +89,7 @@ private:
     const char* parseLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
     const char* parseContinuedLine(const char* begin, const char* end, bool atEnd);  // null: unfinished
     void parseLine(const char* begin, const char* end);
-    void readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
+    void readVector(CHugeVector<float>& list, const char* begin, const char* end, unsigned count, bool flipSecond);
     void readFace(const char* begin, const char* end);
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
@@ -117,15 +118,15 @@ private:
     std::vector<float> vertices;                       // welded records, floatsPerVertex each
     std::vector<CObjMaterial> materials;               // library order, all libraries
     std::vector<CMaterialRun> runs;                    // one per "usemtl" line, file order
-    std::vector<float> positions;                      // v: x, y, z
-    std::vector<float> normals;                        // vn: x, y, z
-    std::vector<float> texCoords;                      // vt: u, -v
+    CHugeVector<float> positions;                      // v: x, y, z
+    CHugeVector<float> normals;                        // vn: x, y, z
+    CHugeVector<float> texCoords;                      // vt: u, -v
     // One entry per corner of each face of three corners or more, 1-based and already
     // resolved (negative numbers turned positive); 0 where the corner gives none.
-    std::vector<std::uint32_t> positionIndices;
-    std::vector<std::uint32_t> normalIndices;
-    std::vector<std::uint32_t> texCoordIndices;
-    std::vector<std::uint32_t> faceSizes;              // corners per face; a face of c gives c - 2 triangles
+    CHugeVector<std::uint32_t> positionIndices;
+    CHugeVector<std::uint32_t> normalIndices;
+    CHugeVector<std::uint32_t> texCoordIndices;
+    CHugeVector<std::uint32_t> faceSizes;              // corners per face; a face of c gives c - 2 triangles
 
     std::string fileName;                              // as given; in messages
     std::string folder;                                // up to the last '/', libraries are looked up there

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CMaterialOrder.h"
+#include "engine/CMemoryPages.h"
 #include "engine/CObjLoader.h"
 #include "engine/CVertexWelder.h"
 
@@ -18,7 +19,7 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     fillLayout(mesh);
     // The welder writes each corner's vertex number over its position number, which it has
     // read by then: the vertex numbers take no memory of their own.
-    std::vector<std::uint32_t> cornerVertices;
+    CHugeVector<std::uint32_t> cornerVertices;
     cornerVertices.swap(positionIndices);
     CVertexWelder::weld(CVertexWelder::CElements{positions.data(), positions.size() / 3, normals.data(),
                                                  normals.size() / 3, texCoords.data(), texCoords.size() / 2},
@@ -26,26 +27,28 @@ void CObjLoader::buildMesh(CMeshData& mesh)
                                                 cornerVertices.size()},
                         vertices, cornerVertices.data());
     // The lists are in the records now; their memory goes before the copies below.
-    std::vector<float>().swap(positions);
-    std::vector<float>().swap(normals);
-    std::vector<float>().swap(texCoords);
-    std::vector<std::uint32_t>().swap(texCoordIndices);
-    std::vector<std::uint32_t>().swap(normalIndices);
+    CHugeVector<float>().swap(positions);
+    CHugeVector<float>().swap(normals);
+    CHugeVector<float>().swap(texCoords);
+    CHugeVector<std::uint32_t>().swap(texCoordIndices);
+    CHugeVector<std::uint32_t>().swap(normalIndices);
 
     const double regroupStarted = phaseClock();
     mesh.indexSize = sizeof(std::uint32_t);
     mesh.indexCount = static_cast<std::uint32_t>(emittedCorners);
     mesh.indices = new std::uint32_t[emittedCorners];
+    CMemoryPages::adviseHuge(mesh.indices, emittedCorners * sizeof(std::uint32_t));
     const std::vector<CMaterialOrder::CGroup> groups = CMaterialOrder().order(
         CMaterialOrder::CFaces{cornerVertices.data(), faceSizes.data(), faceSizes.size(), vertices.data(), floatsPerVertex},
         runs, materials, mesh.indices, mesh.indexCount);
-    std::vector<std::uint32_t>().swap(cornerVertices);
-    std::vector<std::uint32_t>().swap(faceSizes);
+    CHugeVector<std::uint32_t>().swap(cornerVertices);
+    CHugeVector<std::uint32_t>().swap(faceSizes);
 
     const double copyStarted = phaseClock();
     mesh.vertexSize = floatsPerVertex * sizeof(float);
     mesh.vertexCount = static_cast<std::uint32_t>(vertices.size() / floatsPerVertex);
     mesh.vertices = new float[vertices.size()];
+    CMemoryPages::adviseHuge(mesh.vertices, vertices.size() * sizeof(float));
     std::memcpy(mesh.vertices, vertices.data(), vertices.size() * sizeof(float));
     std::vector<float>().swap(vertices);
     addSubsets(mesh, groups);

@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+#include "engine/CHugePageAllocator.h"
+#include "engine/CMemoryPages.h"
+
 namespace VELK
 {
 
@@ -42,14 +45,14 @@ std::uint64_t hashPosition(const float* position)
 
 // Positions written more than once under different numbers: each number to the first one
 // with the same bits, so that equal positions share the vertices standing on them.
-std::vector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
+CHugeVector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
 {
     std::size_t capacity = 16;
     while (capacity < 2 * count)
         capacity *= 2;
     const std::size_t mask = capacity - 1;
-    std::vector<std::uint32_t> table(capacity, 0);     // position number + 1; 0: empty
-    std::vector<std::uint32_t> first(count);
+    CHugeVector<std::uint32_t> table(capacity, 0);     // position number + 1; 0: empty
+    CHugeVector<std::uint32_t> first(count);
     for (std::size_t p = 0; p < count; ++p) {
         const float* position = positions + 3 * p;
         std::size_t slot = hashPosition(position) & mask;
@@ -141,16 +144,17 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
     // memory, and the array never moves while it grows.
     vertices.clear();
     vertices.reserve(count * kFloats);
-    std::vector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
+    CMemoryPages::adviseHuge(vertices.data(), vertices.capacity() * sizeof(float));
+    CHugeVector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
     previousOnPosition.reserve(count);
 
     // Equal records have equal positions, so a record is looked for only among the vertices
     // of its position: exporters write the faces around a position close together, and the
     // few vertices on it were made a moment ago and are still in the processor's cache.
     // A large table over all records would be waited for at every new vertex.
-    const std::vector<std::uint32_t> samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
-    std::vector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
-    std::vector<std::uint8_t> crowded(samePosition.size(), 0);
+    const CHugeVector<std::uint32_t> samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
+    CHugeVector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
+    CHugeVector<std::uint8_t> crowded(samePosition.size(), 0);
     CRecordTable crowdedRecords(vertices);
 
     float record[kFloats];
