@@ -1,10 +1,10 @@
 #pragma once
-// An allocator for the large arrays of a load: each block is given the huge-page advice of
-// CMemoryPages before the container writes into it, so that a vector that grows by copying
-// is served by huge pages from its first write on.
+// An allocator for the large arrays of a load: blocks come from CMemoryPages, so that a
+// vector that grows by copying is served by huge pages from its first write on and hands
+// each old block back to the system as it moves.
 
 #include <cstddef>
-#include <memory>
+#include <new>
 #include <vector>
 
 #include "engine/CMemoryPages.h"
@@ -26,14 +26,14 @@ public:
 
     T* allocate(std::size_t count)
     {
-        T* block = std::allocator<T>().allocate(count);
-        CMemoryPages::adviseHuge(block, count * sizeof(T));
-        return block;
+        if (count > static_cast<std::size_t>(-1) / sizeof(T))
+            throw std::bad_alloc();
+        return static_cast<T*>(CMemoryPages::allocate(count * sizeof(T)));
     }
 
     void deallocate(T* block, std::size_t count) noexcept
     {
-        std::allocator<T>().deallocate(block, count);
+        CMemoryPages::release(block, count * sizeof(T));
     }
 
     template <typename U>

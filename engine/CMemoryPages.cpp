@@ -2,6 +2,7 @@
 #include "engine/CMemoryPages.h"
 
 #include <cstdint>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -33,5 +34,57 @@ void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
     (void)bytes;
 #endif
 }
+
+#if defined(__linux__)
+namespace
+{
+std::size_t mappedSize(std::size_t bytes)
+{
+    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+}
+} // namespace
+
+void* CMemoryPages::allocate(std::size_t bytes)
+{
+    if (bytes < kSmallest)
+        return ::operator new(bytes);
+    const std::size_t size = mappedSize(bytes);
+    if (size < bytes || size + kHugePage < size)
+        throw std::bad_alloc();
+    // One huge page more than needed, so that an aligned start lies inside; the parts before
+    // and after it go back at once.
+    void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        throw std::bad_alloc();
+    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    if (aligned > begin)
+        munmap(mapped, aligned - begin);
+    if (aligned + size < begin + size + kHugePage)
+        munmap(reinterpret_cast<void*>(aligned + size), begin + kHugePage - aligned);
+    adviseHuge(reinterpret_cast<void*>(aligned), size);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void CMemoryPages::release(void* block, std::size_t bytes) noexcept
+{
+    if (!block)
+        return;
+    if (bytes < kSmallest)
+        ::operator delete(block);
+    else
+        munmap(block, mappedSize(bytes));
+}
+#else
+void* CMemoryPages::allocate(std::size_t bytes)
+{
+    return ::operator new(bytes);
+}
+
+void CMemoryPages::release(void* block, std::size_t) noexcept
+{
+    ::operator delete(block);
+}
+#endif
 
 } // namespace VELK

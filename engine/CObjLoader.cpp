@@ -89,7 +89,6 @@ double CObjLoader::phaseClock() const
 void CObjLoader::clearWorkingData()
 {
     // Swapped out rather than cleared, so that a large model's memory goes back at once.
-    std::vector<float>().swap(vertices);
     std::vector<CObjMaterial>().swap(materials);
     std::vector<CMaterialRun>().swap(runs);
     CHugeVector<float>().swap(positions);

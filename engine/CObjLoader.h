@@ -115,7 +115,6 @@ private:
     void addSubsets(CMeshData& mesh, const std::vector<CMaterialOrder::CGroup>& groups) const;
 
     std::uint32_t floatsPerVertex;                     // 8 once a mesh is built
-    std::vector<float> vertices;                       // welded records, floatsPerVertex each
     std::vector<CObjMaterial> materials;               // library order, all libraries
     std::vector<CMaterialRun> runs;                    // one per "usemtl" line, file order
     CHugeVector<float> positions;                      // v: x, y, z

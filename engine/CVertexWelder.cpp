@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "engine/CHugePageAllocator.h"
-#include "engine/CMemoryPages.h"
 
 namespace VELK
 {
@@ -78,7 +77,7 @@ CHugeVector<std::uint32_t> firstOfEqualPositions(const float* positions, std::si
 class CRecordTable
 {
 public:
-    explicit CRecordTable(const std::vector<float>& records) : records(records), slots(16, 0), used(0) {}
+    explicit CRecordTable(const float* records) : records(records), slots(16, 0), used(0) {}
 
     // The vertex with this record; -1 when there is none.
     std::int64_t find(const float* record, std::uint64_t hash) const
@@ -88,7 +87,7 @@ public:
             const std::uint32_t entry = slots[slot];
             if (entry == 0)
                 return -1;
-            if (std::memcmp(&records[static_cast<std::size_t>(entry - 1) * kFloats], record, kFloats * sizeof(float)) == 0)
+            if (std::memcmp(records + static_cast<std::size_t>(entry - 1) * kFloats, record, kFloats * sizeof(float)) == 0)
                 return entry - 1;
         }
     }
@@ -105,7 +104,7 @@ private:
     void place(std::uint32_t vertex)
     {
         const std::size_t mask = slots.size() - 1;
-        std::size_t slot = hashRecord(&records[static_cast<std::size_t>(vertex) * kFloats]) & mask;
+        std::size_t slot = hashRecord(records + static_cast<std::size_t>(vertex) * kFloats) & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
         slots[slot] = vertex + 1;
@@ -121,7 +120,7 @@ private:
         }
     }
 
-    const std::vector<float>& records;
+    const float* records;                              // the vertices made so far, kFloats each
     std::vector<std::uint32_t> slots;                  // vertex number + 1; 0: empty
     std::size_t used;
 };
@@ -134,17 +133,20 @@ const std::uint32_t kLongestWalk = 16;
 void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
                          std::uint32_t* vertexOfCorner)
 {
+    vertices.resize(corners.count * kFloats);
+    vertices.resize(weldInto(elements, corners, vertices.data(), vertexOfCorner) * kFloats);
+}
+
+std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& corners, float* vertices,
+                                    std::uint32_t* vertexOfCorner)
+{
     const std::size_t count = corners.count;
     // Numbers for a list the file has none of are ignored; all others are checked already.
     const bool hasNormals = elements.normalCount != 0;
     const bool hasTexCoords = elements.texCoordCount != 0;
     // With normals in the file, texture coordinates sit behind them in every record.
     const std::size_t texCoordAt = hasNormals ? 6 : 3;
-    // Reserved for the worst case, all corners distinct: pages that stay unused cost no
-    // memory, and the array never moves while it grows.
-    vertices.clear();
-    vertices.reserve(count * kFloats);
-    CMemoryPages::adviseHuge(vertices.data(), vertices.capacity() * sizeof(float));
+    std::size_t made = 0;                              // vertices so far
     CHugeVector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
     previousOnPosition.reserve(count);
 
@@ -169,7 +171,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
         if (t != 0)
             std::memcpy(record + texCoordAt, elements.texCoords + 2 * static_cast<std::size_t>(t - 1), 2 * sizeof(float));
         const std::uint32_t position = samePosition[static_cast<std::size_t>(p - 1)];
-        const std::uint32_t next = static_cast<std::uint32_t>(vertices.size() / kFloats);
+        const std::uint32_t next = static_cast<std::uint32_t>(made);
 
         if (crowded[position]) {
             const std::uint64_t hash = hashRecord(record);
@@ -178,7 +180,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
                 vertexOfCorner[corner] = static_cast<std::uint32_t>(found);
                 continue;
             }
-            vertices.insert(vertices.end(), record, record + kFloats);
+            std::memcpy(vertices + made++ * kFloats, record, sizeof record);
             previousOnPosition.push_back(0);
             crowdedRecords.add(next);
             vertexOfCorner[corner] = next;
@@ -188,14 +190,14 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
         std::uint32_t walked = 0;
         std::uint32_t vertex = newestOnPosition[position];
         for (; vertex != 0; vertex = previousOnPosition[vertex - 1], ++walked) {
-            if (std::memcmp(&vertices[static_cast<std::size_t>(vertex - 1) * kFloats], record, sizeof record) == 0)
+            if (std::memcmp(vertices + static_cast<std::size_t>(vertex - 1) * kFloats, record, sizeof record) == 0)
                 break;
         }
         if (vertex != 0) {
             vertexOfCorner[corner] = vertex - 1;
             continue;
         }
-        vertices.insert(vertices.end(), record, record + kFloats);
+        std::memcpy(vertices + made++ * kFloats, record, sizeof record);
         previousOnPosition.push_back(newestOnPosition[position]);
         newestOnPosition[position] = next + 1;
         vertexOfCorner[corner] = next;
@@ -205,6 +207,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
                 crowdedRecords.add(v - 1);
         }
     }
+    return made;
 }
 
 } // namespace VELK
