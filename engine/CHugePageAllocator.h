@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "engine/CMemoryPages.h"
@@ -34,6 +35,19 @@ public:
     void deallocate(T* block, std::size_t count) noexcept
     {
         CMemoryPages::release(block, count * sizeof(T));
+    }
+
+    // Elements made without a value are left as the memory holds them, as new[] leaves
+    // them: an array sized before it is filled is written once, not zeroed first.
+    template <typename U>
+    void construct(U* element) noexcept
+    {
+        ::new (static_cast<void*>(element)) U;
+    }
+    template <typename U, typename... Values>
+    void construct(U* element, Values&&... values)
+    {
+        ::new (static_cast<void*>(element)) U(std::forward<Values>(values)...);
     }
 
     template <typename U>

@@ -17,6 +17,9 @@ const std::uintptr_t kHugePage = 2u << 20;
 // Below this the faults saved are too few to matter, and a small block would take a
 // whole huge page of memory.
 const std::size_t kSmallest = 4 * kHugePage;
+// Blocks from this size on are mapped apart from the heap, so that a vector growing
+// through them leaves no released blocks behind in the heap.
+const std::size_t kMapped = kHugePage / 2;
 } // namespace
 
 void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
@@ -40,17 +43,24 @@ namespace
 {
 std::size_t mappedSize(std::size_t bytes)
 {
-    return (bytes + kHugePage - 1) & ~(kHugePage - 1);
+    const std::size_t page = bytes < kSmallest ? 4096 : kHugePage;
+    return (bytes + page - 1) & ~(page - 1);
 }
 } // namespace
 
 void* CMemoryPages::allocate(std::size_t bytes)
 {
-    if (bytes < kSmallest)
+    if (bytes < kMapped)
         return ::operator new(bytes);
     const std::size_t size = mappedSize(bytes);
     if (size < bytes || size + kHugePage < size)
         throw std::bad_alloc();
+    if (bytes < kSmallest) {
+        void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        return mapped;
+    }
     // One huge page more than needed, so that an aligned start lies inside; the parts before
     // and after it go back at once.
     void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -70,7 +80,7 @@ void CMemoryPages::release(void* block, std::size_t bytes) noexcept
 {
     if (!block)
         return;
-    if (bytes < kSmallest)
+    if (bytes < kMapped)
         ::operator delete(block);
     else
         munmap(block, mappedSize(bytes));
