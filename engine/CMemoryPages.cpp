@@ -43,7 +43,7 @@ namespace
 {
 std::size_t mappedSize(std::size_t bytes)
 {
-    const std::size_t page = bytes < kSmallest ? 4096 : kHugePage;
+    const std::size_t page = bytes < kHugePage ? 4096 : kHugePage;
     return (bytes + page - 1) & ~(page - 1);
 }
 } // namespace
@@ -55,7 +55,7 @@ void* CMemoryPages::allocate(std::size_t bytes)
     const std::size_t size = mappedSize(bytes);
     if (size < bytes || size + kHugePage < size)
         throw std::bad_alloc();
-    if (bytes < kSmallest) {
+    if (bytes < kHugePage) {
         void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
@@ -72,7 +72,10 @@ void* CMemoryPages::allocate(std::size_t bytes)
         munmap(mapped, aligned - begin);
     if (aligned + size < begin + size + kHugePage)
         munmap(reinterpret_cast<void*>(aligned + size), begin + kHugePage - aligned);
-    adviseHuge(reinterpret_cast<void*>(aligned), size);
+    // Aligned and whole, the block takes no more memory in huge pages than in small ones.
+#if defined(MADV_HUGEPAGE)
+    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
     return reinterpret_cast<void*>(aligned);
 }
 

@@ -7,6 +7,10 @@
 #include <limits>
 #include <thread>
 
+#if defined(__linux__)
+#include <sched.h>
+#endif
+
 #include "engine/CObjLoader.h"
 
 namespace VELK
@@ -86,6 +90,13 @@ void copyInto(List& joined, std::vector<List*>& parts, const std::vector<std::si
 unsigned CObjLoader::threadsFor(std::uint64_t fileSize)
 {
     unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+#if defined(__linux__)
+    // A process held to fewer processors (taskset, a container's share) runs no more threads
+    // than it has: more would only take turns and add the join.
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        threads = std::min(threads, static_cast<unsigned>(CPU_COUNT(&allowed)));
+#endif
     // VELK_THREADS caps the count when it is a positive whole number; anything else is ignored.
     if (const char* cap = std::getenv("VELK_THREADS")) {
         char* end = nullptr;
