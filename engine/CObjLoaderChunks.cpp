@@ -123,6 +123,8 @@ bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, u
         parts.emplace_back(new CObjLoader());
     // A worker's exception (memory running out) ends the load here, as it would in one pass.
     std::vector<std::exception_ptr> failures(threads);
+    // The last chunk reads on to the end of the file, as one pass would where it grew.
+    starts[threads] = std::numeric_limits<std::uint64_t>::max();
     runEach(threads, [&](unsigned k) {
         try {
             parts[k]->parseChunk(file, starts[k], starts[k + 1], windowSize);
@@ -151,7 +153,7 @@ void CObjLoader::parseChunk(const CInputFile& file, std::uint64_t begin, std::ui
             at += got;
             return got;
         },
-        end - begin, windowSize, begin == 0);
+        std::min(end, std::max(begin, file.getSize())) - begin, windowSize, begin == 0);
 }
 
 bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts)
