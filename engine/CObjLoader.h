@@ -33,8 +33,9 @@ public:
 
     // loadFromFile with its parts chosen, for tests and fuzzing: the file is read through a
     // window of windowSize bytes at first (grown for longer lines), libraries through readFile.
-    // With threads above 1 the file is cut into that many line-aligned chunks, however small
-    // it is, parsed at once and joined; the mesh and the log lines are those of one thread.
+    // With threads above 1 the file is cut into line-aligned chunks, however small it is,
+    // parsed by that many threads at once and joined; the mesh and the log lines are those
+    // of one thread.
     // kChooseThreads takes the processors, capped by VELK_THREADS and by the file's size.
     static const unsigned kChooseThreads = 0;
     CMeshData* loadStreamed(const std::string& fileName, const FileReader& readFile, std::size_t windowSize,
@@ -122,7 +123,7 @@ private:
     static unsigned threadsFor(std::uint64_t fileSize);
     bool parseInChunks(const CInputFile& file, std::size_t windowSize, unsigned threads);  // false: one pass decides
     void parseChunk(const CInputFile& file, std::uint64_t begin, std::uint64_t end, std::size_t windowSize);
-    bool joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts);  // false: one pass decides
+    bool joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts, unsigned threads);  // false: one pass decides
     std::size_t reach(std::size_t count) const;        // the largest number a corner may name without a record
 
     // The material library (CObjLoaderMaterials.cpp).

@@ -1,6 +1,7 @@
 // The OBJ reader on several threads: the file cut into line-aligned chunks, each parsed by
 // a loader of its own, and the chunks joined in file order into the lists one pass makes.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -24,21 +25,31 @@ const std::uint64_t kSmallestChunk = 4u << 20;
 
 const std::uint64_t kMaxCorners = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
 
-// Runs work(0) to work(count - 1) at once, work(0) on this thread, and returns when all are
-// done. Where no thread can be started the work runs here; work must not throw.
+// More chunks than threads, taken in turn by whichever thread is free, so that a thread
+// whose chunks parse faster (vertices rather than faces) does not wait for the others.
+const unsigned kChunksPerThread = 4;
+
+// Runs work(0) to work(jobs - 1) on up to count threads, this one among them, each job once
+// and in order of their numbers, and returns when all are done. Where no thread can be
+// started the others take its share; work must not throw.
 template <typename Work>
-void runEach(unsigned count, const Work& work)
+void runShared(unsigned count, unsigned jobs, const Work& work)
 {
+    std::atomic<unsigned> next(0);
+    const auto worker = [&next, jobs, &work]() {
+        for (unsigned job = next++; job < jobs; job = next++)
+            work(job);
+    };
     std::vector<std::thread> threads;
     threads.reserve(count);
-    for (unsigned k = 1; k < count; ++k) {
+    for (unsigned k = 1; k < count && k < jobs; ++k) {
         try {
-            threads.emplace_back(work, k);
+            threads.emplace_back(worker);
         } catch (...) {
-            work(k);
+            break;
         }
     }
-    work(0);
+    worker();
     for (std::thread& thread : threads)
         thread.join();
 }
@@ -110,22 +121,23 @@ unsigned CObjLoader::threadsFor(std::uint64_t fileSize)
 bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, unsigned threads)
 {
     const std::uint64_t size = file.getSize();
-    std::vector<std::uint64_t> starts(threads + 1, size);
+    const unsigned chunks = threads * kChunksPerThread;
+    std::vector<std::uint64_t> starts(chunks + 1, size);
     starts[0] = 0;
-    for (unsigned k = 1; k < threads; ++k) {
+    for (unsigned k = 1; k < chunks; ++k) {
         bool ok = true;
-        starts[k] = std::max(starts[k - 1], statementStart(file, size, size / threads * k, ok));
+        starts[k] = std::max(starts[k - 1], statementStart(file, size, size / chunks * k, ok));
         if (!ok)
             return false;
     }
     std::vector<std::unique_ptr<CObjLoader>> parts;
-    for (unsigned k = 0; k < threads; ++k)
+    for (unsigned k = 0; k < chunks; ++k)
         parts.emplace_back(new CObjLoader());
     // A worker's exception (memory running out) ends the load here, as it would in one pass.
-    std::vector<std::exception_ptr> failures(threads);
+    std::vector<std::exception_ptr> failures(chunks);
     // The last chunk reads on to the end of the file, as one pass would where it grew.
-    starts[threads] = std::numeric_limits<std::uint64_t>::max();
-    runEach(threads, [&](unsigned k) {
+    starts[chunks] = std::numeric_limits<std::uint64_t>::max();
+    runShared(threads, chunks, [&](unsigned k) {
         try {
             parts[k]->parseChunk(file, starts[k], starts[k + 1], windowSize);
         } catch (...) {
@@ -136,7 +148,7 @@ bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, u
         if (failure)
             std::rethrow_exception(failure);
     }
-    return joinChunks(parts);
+    return joinChunks(parts, threads);
 }
 
 void CObjLoader::parseChunk(const CInputFile& file, std::uint64_t begin, std::uint64_t end, std::size_t windowSize)
@@ -156,7 +168,7 @@ void CObjLoader::parseChunk(const CInputFile& file, std::uint64_t begin, std::ui
         std::min(end, std::max(begin, file.getSize())) - begin, windowSize, begin == 0);
 }
 
-bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts)
+bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts, unsigned threads)
 {
     // What one pass would reject, or could only decide with the lines before each chunk, is
     // left to one pass, which names the line.
@@ -232,7 +244,7 @@ bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts)
         offsets[3] += part->positionIndices.size();
         offsets[4] += part->faceSizes.size();
     }
-    runEach(count, [&](unsigned k) {
+    runShared(threads, count, [&](unsigned k) {
         copyInto(positions, partPositions, positionAt, k);
         copyInto(texCoords, partTexCoords, texCoordAt, k);
         copyInto(normals, partNormals, normalAt, k);
