@@ -28,6 +28,7 @@ const std::uint64_t kMaxCorners = static_cast<std::uint64_t>(std::numeric_limits
 // More chunks than threads, taken in turn by whichever thread is free, so that a thread
 // whose chunks parse faster (vertices rather than faces) does not wait for the others.
 const unsigned kChunksPerThread = 4;
+const unsigned kMostThreads = 256;
 
 // Runs work(0) to work(jobs - 1) on up to count threads, this one among them, each job once
 // and in order of their numbers, and returns when all are done. Where no thread can be
@@ -121,6 +122,7 @@ unsigned CObjLoader::threadsFor(std::uint64_t fileSize)
 bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, unsigned threads)
 {
     const std::uint64_t size = file.getSize();
+    threads = std::min(threads, kMostThreads);
     const unsigned chunks = threads * kChunksPerThread;
     std::vector<std::uint64_t> starts(chunks + 1, size);
     starts[0] = 0;
