@@ -17,9 +17,6 @@ const std::uintptr_t kHugePage = 2u << 20;
 // Below this the faults saved are too few to matter, and a small block would take a
 // whole huge page of memory.
 const std::size_t kSmallest = 4 * kHugePage;
-// Blocks from this size on are mapped apart from the heap, so that a vector growing
-// through them leaves no released blocks behind in the heap.
-const std::size_t kMapped = kHugePage / 2;
 } // namespace
 
 void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
@@ -50,7 +47,7 @@ std::size_t mappedSize(std::size_t bytes)
 
 void* CMemoryPages::allocate(std::size_t bytes)
 {
-    if (bytes < kMapped)
+    if (bytes < kMappedFrom)
         return ::operator new(bytes);
     const std::size_t size = mappedSize(bytes);
     if (size < bytes || size + kHugePage < size)
@@ -83,7 +80,7 @@ void CMemoryPages::release(void* block, std::size_t bytes) noexcept
 {
     if (!block)
         return;
-    if (bytes < kMapped)
+    if (bytes < kMappedFrom)
         ::operator delete(block);
     else
         munmap(block, mappedSize(bytes));

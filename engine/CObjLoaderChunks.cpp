@@ -12,6 +12,7 @@
 #include <sched.h>
 #endif
 
+#include "engine/CMemoryPages.h"
 #include "engine/CObjLoader.h"
 
 namespace VELK
@@ -29,6 +30,10 @@ const std::uint64_t kMaxCorners = static_cast<std::uint64_t>(std::numeric_limits
 // whose chunks parse faster (vertices rather than faces) does not wait for the others.
 const unsigned kChunksPerThread = 4;
 const unsigned kMostThreads = 256;
+
+// A chunk of this size fills its lists beyond their first block.
+const std::uint64_t kLargeChunk = 1u << 20;
+const std::size_t kFirstBlock = CMemoryPages::kMappedFrom;
 
 // Runs work(0) to work(jobs - 1) on up to count threads, this one among them, each job once
 // and in order of their numbers, and returns when all are done. Where no thread can be
@@ -156,6 +161,19 @@ bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, u
 void CObjLoader::parseChunk(const CInputFile& file, std::uint64_t begin, std::uint64_t end, std::size_t windowSize)
 {
     inChunk = true;
+    const std::uint64_t known = std::min(end, std::max(begin, file.getSize())) - begin;
+    if (known >= kLargeChunk) {
+        // Blocks of this size and more are mapped apart from the heap: the lists start
+        // there, so that the small blocks of their first steps are not left behind in this
+        // thread's heap, which keeps them to the end of the process.
+        positions.reserve(kFirstBlock / sizeof(float));
+        normals.reserve(kFirstBlock / sizeof(float));
+        texCoords.reserve(kFirstBlock / sizeof(float));
+        positionIndices.reserve(kFirstBlock / sizeof(std::uint32_t));
+        normalIndices.reserve(kFirstBlock / sizeof(std::uint32_t));
+        texCoordIndices.reserve(kFirstBlock / sizeof(std::uint32_t));
+        faceSizes.reserve(kFirstBlock / sizeof(std::uint32_t));
+    }
     std::uint64_t at = begin;
     streamLines(
         [this, &file, &at, end](char* buffer, std::size_t count) {
@@ -167,7 +185,7 @@ void CObjLoader::parseChunk(const CInputFile& file, std::uint64_t begin, std::ui
             at += got;
             return got;
         },
-        std::min(end, std::max(begin, file.getSize())) - begin, windowSize, begin == 0);
+        known, windowSize, begin == 0);
 }
 
 bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts, unsigned threads)
