@@ -346,8 +346,9 @@ void CObjLoader::readFace(const char* begin, const char* end)
     }
     // A face of fewer than three corners draws nothing; a rejected file needs no corners.
     if (corners < 3 || firstFault.line != 0) {
-        while (!fixUps.empty() && fixUps.back().corner >= firstCorner)
-            fixUps.pop_back();
+        // The corners go, but a number among them counted back too far still rejects the file.
+        for (auto fixUp = fixUps.rbegin(); fixUp != fixUps.rend() && fixUp->corner >= firstCorner; ++fixUp)
+            fixUp->corner = CFixUp::kNoCorner;
         positionIndices.resize(firstCorner);
         texCoordIndices.resize(firstCorner);
         normalIndices.resize(firstCorner);

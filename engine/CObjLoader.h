@@ -83,7 +83,8 @@ private:
 
     struct CFixUp                                      // a counted-back number in a chunk, judged by the join
     {
-        std::size_t corner;                            // in the chunk
+        static constexpr std::size_t kNoCorner = static_cast<std::size_t>(-1);  // of a face that draws nothing
+        std::size_t corner;                            // in the chunk, or kNoCorner: only checked
         std::int64_t local;                            // the element in the chunk's own numbering; < 1: before it
         ElementKind kind;
     };

@@ -225,6 +225,8 @@ bool CObjLoader::joinChunks(std::vector<std::unique_ptr<CObjLoader>>& parts, uns
             const std::int64_t number = static_cast<std::int64_t>(before[fixUp.kind]) + fixUp.local;
             if (number < 1)
                 return false;
+            if (fixUp.corner == CFixUp::kNoCorner)
+                continue;
             CHugeVector<std::uint32_t>& indices = fixUp.kind == POSITION   ? part->positionIndices
                                                   : fixUp.kind == TEXCOORD ? part->texCoordIndices
                                                                            : part->normalIndices;

@@ -828,6 +828,8 @@ const BadObj kBadIndices[] = {
      "VELK::CObjLoader::loadFromFile : m.obj line 7 : position number 2 is out of range"},
     {"faultInAFaceOfTwoCorners", "v 0 0 0\nf 1 0\nf 1 1 1\n",
      "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+    {"negativePastStartInAFaceOfTwoCorners", "v 0 0 0\nf 1 -2\nf 1 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number -2 is out of range"},
 };
 
 class BadIndex : public testing::TestWithParam<BadObj> {};
