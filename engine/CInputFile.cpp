@@ -118,6 +118,24 @@ std::size_t CInputFile::read(char* buffer, std::size_t count)
     return total;
 }
 
+std::size_t CInputFile::readAt(std::uint64_t offset, char* buffer, std::size_t count, bool& ok) const
+{
+    std::size_t total = 0;
+    ok = descriptor >= 0 && !failed;
+    while (ok && total < count) {
+        const ssize_t got = ::pread(descriptor, buffer + total, count - total, static_cast<off_t>(offset + total));
+        if (got < 0) {
+            if (errno != EINTR)
+                ok = false;
+            continue;
+        }
+        if (got == 0)
+            break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
 bool CInputFile::readAll(std::string& text)
 {
     text.clear();

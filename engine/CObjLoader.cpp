@@ -60,8 +60,8 @@ std::string failureMessage(const std::string& fileName)
 } // namespace
 
 CObjLoader::CObjLoader()
-    : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0), phaseTimes(nullptr),
-      loadStarted(0.0)
+    : VLoader("obj"), floatsPerVertex(0), lineNumber(0), emittedCorners(0), inChunk(false), chunkUnsure(false),
+      highest{0, 0, 0}, phaseTimes(nullptr), loadStarted(0.0)
 {
 }
 
@@ -89,16 +89,15 @@ double CObjLoader::phaseClock() const
 void CObjLoader::clearWorkingData()
 {
     // Swapped out rather than cleared, so that a large model's memory goes back at once.
-    std::vector<float>().swap(vertices);
     std::vector<CObjMaterial>().swap(materials);
     std::vector<CMaterialRun>().swap(runs);
-    std::vector<float>().swap(positions);
-    std::vector<float>().swap(normals);
-    std::vector<float>().swap(texCoords);
-    std::vector<std::uint32_t>().swap(positionIndices);
-    std::vector<std::uint32_t>().swap(normalIndices);
-    std::vector<std::uint32_t>().swap(texCoordIndices);
-    std::vector<std::uint32_t>().swap(faceSizes);
+    CHugeVector<float>().swap(positions);
+    CHugeVector<float>().swap(normals);
+    CHugeVector<float>().swap(texCoords);
+    CHugeVector<std::uint32_t>().swap(positionIndices);
+    CHugeVector<std::uint32_t>().swap(normalIndices);
+    CHugeVector<std::uint32_t>().swap(texCoordIndices);
+    CHugeVector<std::uint32_t>().swap(faceSizes);
     std::vector<CLibraryName>().swap(libraries);
     std::string().swap(joinedLine);
     for (CUndecided& numbers : undecided)
@@ -106,6 +105,10 @@ void CObjLoader::clearWorkingData()
     firstFault = CFault();
     lineNumber = 0;
     emittedCorners = 0;
+    chunkUnsure = false;
+    for (std::uint32_t& number : highest)
+        number = 0;
+    std::vector<CFixUp>().swap(fixUps);
 }
 
 void CObjLoader::beginLoad(const std::string& name)
@@ -130,38 +133,51 @@ bool CObjLoader::readWholeFile(const std::string& path, std::string& text)
 
 void* CObjLoader::loadFromFile(std::string name)
 {
-    return loadStreamed(name, &CObjLoader::readWholeFile, kWindowSize);
+    return loadStreamed(name, &CObjLoader::readWholeFile, kWindowSize, kChooseThreads);
 }
 
-CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& readFile, std::size_t windowSize)
+CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& readFile, std::size_t windowSize,
+                                    unsigned threads)
 {
     beginLoad(name);
     try {
         CInputFile file(name);
         if (!file.isOpen())
             reject(0, file.getReason());
-        streamLines(file, windowSize);
+        if (threads == kChooseThreads)
+            threads = threadsFor(file.getSize());
+        // A file the chunks cannot decide alone (a fault, a number counted back past the
+        // start of the file) is read again in one pass, which finds the line to name.
+        if (threads < 2 || !parseInChunks(file, windowSize, threads)) {
+            clearWorkingData();
+            streamLines(
+                [this, &file](char* buffer, std::size_t count) {
+                    const std::size_t got = file.read(buffer, count);
+                    if (file.hasFailed())
+                        reject(0, file.getReason());
+                    return got;
+                },
+                file.getSize(), windowSize, true);
+        }
     } catch (...) {
         abandonLoad();
     }
     return finishLoad(readFile);
 }
 
-void CObjLoader::streamLines(CInputFile& file, std::size_t windowSize)
+void CObjLoader::streamLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize, bool markPossible)
 {
     // The window holds the unfinished line at its front, then what was read after it. It is
     // not zero-filled, so that the part no read reaches takes no memory.
     std::size_t capacity = std::max<std::size_t>(windowSize, 1);
     std::unique_ptr<char[]> window(new char[capacity]);
-    std::uint64_t unread = file.getSize();             // as far as is known
+    std::uint64_t unread = size;                       // as far as is known
     std::size_t kept = 0;
-    bool markLookedFor = false;
+    bool markLookedFor = !markPossible;                // the mark counts only at the start of the file
     for (;;) {
         // Each read adds a window's worth, or as much as is kept while a long line grows.
         const std::size_t asked = std::min(capacity - kept, std::max(windowSize, kept));
-        const std::size_t got = file.read(window.get() + kept, asked);
-        if (file.hasFailed())
-            reject(0, file.getReason());
+        const std::size_t got = read(window.get() + kept, asked);
         unread -= std::min<std::uint64_t>(unread, got);
         const bool atEnd = got < asked;
         const char* begin = window.get();
@@ -285,7 +301,7 @@ void CObjLoader::parseLine(const char* begin, const char* end)
         readMaterialLibrary(keywordEnd, end);
 }
 
-void CObjLoader::readVector(std::vector<float>& list, const char* begin, const char* end, unsigned count,
+void CObjLoader::readVector(CHugeVector<float>& list, const char* begin, const char* end, unsigned count,
                             bool flipSecond)
 {
     // Missing numbers count as 0 so that the element still takes its place in the list.
@@ -330,6 +346,9 @@ void CObjLoader::readFace(const char* begin, const char* end)
     }
     // A face of fewer than three corners draws nothing; a rejected file needs no corners.
     if (corners < 3 || firstFault.line != 0) {
+        // The corners go, but a number among them counted back too far still rejects the file.
+        for (auto fixUp = fixUps.rbegin(); fixUp != fixUps.rend() && fixUp->corner >= firstCorner; ++fixUp)
+            fixUp->corner = CFixUp::kNoCorner;
         positionIndices.resize(firstCorner);
         texCoordIndices.resize(firstCorner);
         normalIndices.resize(firstCorner);
@@ -341,6 +360,13 @@ void CObjLoader::readFace(const char* begin, const char* end)
     }
     emittedCorners += 3 * (corners - 2);
     faceSizes.push_back(static_cast<std::uint32_t>(corners));
+}
+
+// A chunk cannot know how many elements the chunks before it read: any number that could
+// name an element is taken, and the join checks the largest against the whole lists.
+inline std::size_t CObjLoader::reach(std::size_t count) const
+{
+    return inChunk ? static_cast<std::size_t>(kMaxCorners) : count;
 }
 
 const char* CObjLoader::readPlainCorner(const char* begin, const char* end)
@@ -357,7 +383,7 @@ const char* CObjLoader::readPlainCorner(const char* begin, const char* end)
     std::uint32_t position = 0;
     std::uint32_t texCoord = 0;
     std::uint32_t normal = 0;
-    if (!number(positions.size() / 3, position))
+    if (!number(reach(positions.size() / 3), position))
         return nullptr;
     if (!closed()) {
         if (*p != '/')
@@ -365,19 +391,24 @@ const char* CObjLoader::readPlainCorner(const char* begin, const char* end)
         ++p;
         if (p != end && *p == '/') {
             ++p;
-            if (!number(normals.size() / 3, normal) || !closed())
+            if (!number(reach(normals.size() / 3), normal) || !closed())
                 return nullptr;
         } else {
-            if (!number(texCoords.size() / 2, texCoord))
+            if (!number(reach(texCoords.size() / 2), texCoord))
                 return nullptr;
             if (!closed()) {
                 if (*p != '/')
                     return nullptr;
                 ++p;
-                if (!number(normals.size() / 3, normal) || !closed())
+                if (!number(reach(normals.size() / 3), normal) || !closed())
                     return nullptr;
             }
         }
+    }
+    if (inChunk) {
+        highest[POSITION] = std::max(highest[POSITION], position);
+        highest[TEXCOORD] = std::max(highest[TEXCOORD], texCoord);
+        highest[NORMAL] = std::max(highest[NORMAL], normal);
     }
     positionIndices.push_back(position);
     texCoordIndices.push_back(texCoord);
@@ -399,8 +430,11 @@ void CObjLoader::readCorner(const char* begin, const char* end)
     const auto readPart = [&](ElementKind kind, const char* part, std::size_t count, std::uint32_t& number) {
         const char* p = part;
         number = readShortNumber(p, end);
-        if ((p == end || *p == '/') && namesElement(number, count))
+        if ((p == end || *p == '/') && namesElement(number, reach(count))) {
+            if (inChunk)
+                highest[kind] = std::max(highest[kind], number);
             return p;
+        }
         const char* stop = partEnd(part);
         number = resolveNumber(kind, part, stop);
         return stop;
@@ -453,6 +487,20 @@ std::uint32_t CObjLoader::resolveNumber(ElementKind kind, const char* begin, con
     std::int32_t number = 0;
     const bool fits = CTextNumber::toInt32(begin, end, number);
     const std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -static_cast<std::int64_t>(number) : number);
+    if (inChunk) {
+        // Only the lists of the chunks before tell what a number counted back names, and
+        // whether a list was still empty at a fault: the join decides, or the one pass.
+        if (fits && number > 0) {
+            highest[kind] = std::max(highest[kind], static_cast<std::uint32_t>(magnitude));
+            return static_cast<std::uint32_t>(magnitude);
+        }
+        if (fits && number < 0)
+            fixUps.push_back(CFixUp{positionIndices.size(), static_cast<std::int64_t>(count) + 1 -
+                                                                static_cast<std::int64_t>(magnitude), kind});
+        else
+            chunkUnsure = true;
+        return 0;
+    }
     if (fits && number > 0) {
         std::vector<CForwardUse>& forward = undecided[kind].forward;
         if (!namesElement(magnitude, count) && (forward.empty() || magnitude > forward.back().number))

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/CMaterialOrder.h"
+#include "engine/CMemoryPages.h"
 #include "engine/CObjLoader.h"
 #include "engine/CVertexWelder.h"
 
@@ -18,36 +19,39 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     fillLayout(mesh);
     // The welder writes each corner's vertex number over its position number, which it has
     // read by then: the vertex numbers take no memory of their own.
-    std::vector<std::uint32_t> cornerVertices;
+    CHugeVector<std::uint32_t> cornerVertices;
     cornerVertices.swap(positionIndices);
-    CVertexWelder::weld(CVertexWelder::CElements{positions.data(), positions.size() / 3, normals.data(),
-                                                 normals.size() / 3, texCoords.data(), texCoords.size() / 2},
-                        CVertexWelder::CCorners{cornerVertices.data(), texCoordIndices.data(), normalIndices.data(),
-                                                cornerVertices.size()},
-                        vertices, cornerVertices.data());
-    // The lists are in the records now; their memory goes before the copies below.
-    std::vector<float>().swap(positions);
-    std::vector<float>().swap(normals);
-    std::vector<float>().swap(texCoords);
-    std::vector<std::uint32_t>().swap(texCoordIndices);
-    std::vector<std::uint32_t>().swap(normalIndices);
+    // The records are welded straight into the mesh's array, sized for the worst case of
+    // all corners distinct: the part never written is never mapped, and nothing is copied.
+    mesh.vertices = new float[cornerVertices.size() * floatsPerVertex];
+    CMemoryPages::adviseHuge(mesh.vertices, cornerVertices.size() * floatsPerVertex * sizeof(float));
+    const std::size_t vertexCount = CVertexWelder::weldInto(
+        CVertexWelder::CElements{positions.data(), positions.size() / 3, normals.data(), normals.size() / 3,
+                                 texCoords.data(), texCoords.size() / 2},
+        CVertexWelder::CCorners{cornerVertices.data(), texCoordIndices.data(), normalIndices.data(),
+                                cornerVertices.size()},
+        mesh.vertices, cornerVertices.data());
+    mesh.vertexSize = floatsPerVertex * sizeof(float);
+    mesh.vertexCount = static_cast<std::uint32_t>(vertexCount);
+    // The lists are in the records now; their memory goes before the index array below.
+    CHugeVector<float>().swap(positions);
+    CHugeVector<float>().swap(normals);
+    CHugeVector<float>().swap(texCoords);
+    CHugeVector<std::uint32_t>().swap(texCoordIndices);
+    CHugeVector<std::uint32_t>().swap(normalIndices);
 
     const double regroupStarted = phaseClock();
     mesh.indexSize = sizeof(std::uint32_t);
     mesh.indexCount = static_cast<std::uint32_t>(emittedCorners);
     mesh.indices = new std::uint32_t[emittedCorners];
+    CMemoryPages::adviseHuge(mesh.indices, emittedCorners * sizeof(std::uint32_t));
     const std::vector<CMaterialOrder::CGroup> groups = CMaterialOrder().order(
-        CMaterialOrder::CFaces{cornerVertices.data(), faceSizes.data(), faceSizes.size(), vertices.data(), floatsPerVertex},
+        CMaterialOrder::CFaces{cornerVertices.data(), faceSizes.data(), faceSizes.size(), mesh.vertices, floatsPerVertex},
         runs, materials, mesh.indices, mesh.indexCount);
-    std::vector<std::uint32_t>().swap(cornerVertices);
-    std::vector<std::uint32_t>().swap(faceSizes);
+    CHugeVector<std::uint32_t>().swap(cornerVertices);
+    CHugeVector<std::uint32_t>().swap(faceSizes);
 
     const double copyStarted = phaseClock();
-    mesh.vertexSize = floatsPerVertex * sizeof(float);
-    mesh.vertexCount = static_cast<std::uint32_t>(vertices.size() / floatsPerVertex);
-    mesh.vertices = new float[vertices.size()];
-    std::memcpy(mesh.vertices, vertices.data(), vertices.size() * sizeof(float));
-    std::vector<float>().swap(vertices);
     addSubsets(mesh, groups);
     if (phaseTimes) {
         const double done = phaseClock();

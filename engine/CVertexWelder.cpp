@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "engine/CHugePageAllocator.h"
+
 namespace VELK
 {
 
@@ -42,14 +44,14 @@ std::uint64_t hashPosition(const float* position)
 
 // Positions written more than once under different numbers: each number to the first one
 // with the same bits, so that equal positions share the vertices standing on them.
-std::vector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
+CHugeVector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
 {
     std::size_t capacity = 16;
     while (capacity < 2 * count)
         capacity *= 2;
     const std::size_t mask = capacity - 1;
-    std::vector<std::uint32_t> table(capacity, 0);     // position number + 1; 0: empty
-    std::vector<std::uint32_t> first(count);
+    CHugeVector<std::uint32_t> table(capacity, 0);     // position number + 1; 0: empty
+    CHugeVector<std::uint32_t> first(count);
     for (std::size_t p = 0; p < count; ++p) {
         const float* position = positions + 3 * p;
         std::size_t slot = hashPosition(position) & mask;
@@ -75,7 +77,7 @@ std::vector<std::uint32_t> firstOfEqualPositions(const float* positions, std::si
 class CRecordTable
 {
 public:
-    explicit CRecordTable(const std::vector<float>& records) : records(records), slots(16, 0), used(0) {}
+    explicit CRecordTable(const float* records) : records(records), slots(16, 0), used(0) {}
 
     // The vertex with this record; -1 when there is none.
     std::int64_t find(const float* record, std::uint64_t hash) const
@@ -85,7 +87,7 @@ public:
             const std::uint32_t entry = slots[slot];
             if (entry == 0)
                 return -1;
-            if (std::memcmp(&records[static_cast<std::size_t>(entry - 1) * kFloats], record, kFloats * sizeof(float)) == 0)
+            if (std::memcmp(records + static_cast<std::size_t>(entry - 1) * kFloats, record, kFloats * sizeof(float)) == 0)
                 return entry - 1;
         }
     }
@@ -102,7 +104,7 @@ private:
     void place(std::uint32_t vertex)
     {
         const std::size_t mask = slots.size() - 1;
-        std::size_t slot = hashRecord(&records[static_cast<std::size_t>(vertex) * kFloats]) & mask;
+        std::size_t slot = hashRecord(records + static_cast<std::size_t>(vertex) * kFloats) & mask;
         while (slots[slot] != 0)
             slot = (slot + 1) & mask;
         slots[slot] = vertex + 1;
@@ -118,7 +120,7 @@ private:
         }
     }
 
-    const std::vector<float>& records;
+    const float* records;                              // the vertices made so far, kFloats each
     std::vector<std::uint32_t> slots;                  // vertex number + 1; 0: empty
     std::size_t used;
 };
@@ -131,26 +133,30 @@ const std::uint32_t kLongestWalk = 16;
 void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
                          std::uint32_t* vertexOfCorner)
 {
+    vertices.resize(corners.count * kFloats);
+    vertices.resize(weldInto(elements, corners, vertices.data(), vertexOfCorner) * kFloats);
+}
+
+std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& corners, float* vertices,
+                                    std::uint32_t* vertexOfCorner)
+{
     const std::size_t count = corners.count;
     // Numbers for a list the file has none of are ignored; all others are checked already.
     const bool hasNormals = elements.normalCount != 0;
     const bool hasTexCoords = elements.texCoordCount != 0;
     // With normals in the file, texture coordinates sit behind them in every record.
     const std::size_t texCoordAt = hasNormals ? 6 : 3;
-    // Reserved for the worst case, all corners distinct: pages that stay unused cost no
-    // memory, and the array never moves while it grows.
-    vertices.clear();
-    vertices.reserve(count * kFloats);
-    std::vector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
+    std::size_t made = 0;                              // vertices so far
+    CHugeVector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
     previousOnPosition.reserve(count);
 
     // Equal records have equal positions, so a record is looked for only among the vertices
     // of its position: exporters write the faces around a position close together, and the
     // few vertices on it were made a moment ago and are still in the processor's cache.
     // A large table over all records would be waited for at every new vertex.
-    const std::vector<std::uint32_t> samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
-    std::vector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
-    std::vector<std::uint8_t> crowded(samePosition.size(), 0);
+    const CHugeVector<std::uint32_t> samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
+    CHugeVector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
+    CHugeVector<std::uint8_t> crowded(samePosition.size(), 0);
     CRecordTable crowdedRecords(vertices);
 
     float record[kFloats];
@@ -165,7 +171,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
         if (t != 0)
             std::memcpy(record + texCoordAt, elements.texCoords + 2 * static_cast<std::size_t>(t - 1), 2 * sizeof(float));
         const std::uint32_t position = samePosition[static_cast<std::size_t>(p - 1)];
-        const std::uint32_t next = static_cast<std::uint32_t>(vertices.size() / kFloats);
+        const std::uint32_t next = static_cast<std::uint32_t>(made);
 
         if (crowded[position]) {
             const std::uint64_t hash = hashRecord(record);
@@ -174,7 +180,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
                 vertexOfCorner[corner] = static_cast<std::uint32_t>(found);
                 continue;
             }
-            vertices.insert(vertices.end(), record, record + kFloats);
+            std::memcpy(vertices + made++ * kFloats, record, sizeof record);
             previousOnPosition.push_back(0);
             crowdedRecords.add(next);
             vertexOfCorner[corner] = next;
@@ -184,14 +190,14 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
         std::uint32_t walked = 0;
         std::uint32_t vertex = newestOnPosition[position];
         for (; vertex != 0; vertex = previousOnPosition[vertex - 1], ++walked) {
-            if (std::memcmp(&vertices[static_cast<std::size_t>(vertex - 1) * kFloats], record, sizeof record) == 0)
+            if (std::memcmp(vertices + static_cast<std::size_t>(vertex - 1) * kFloats, record, sizeof record) == 0)
                 break;
         }
         if (vertex != 0) {
             vertexOfCorner[corner] = vertex - 1;
             continue;
         }
-        vertices.insert(vertices.end(), record, record + kFloats);
+        std::memcpy(vertices + made++ * kFloats, record, sizeof record);
         previousOnPosition.push_back(newestOnPosition[position]);
         newestOnPosition[position] = next + 1;
         vertexOfCorner[corner] = next;
@@ -201,6 +207,7 @@ void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std
                 crowdedRecords.add(v - 1);
         }
     }
+    return made;
 }
 
 } // namespace VELK

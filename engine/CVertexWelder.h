@@ -39,6 +39,11 @@ public:
     // before its vertex number is written.
     static void weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
                      std::uint32_t* vertexOfCorner);
+    // The same into vertices, which holds corners.count records (all corners distinct, the
+    // worst case); returns the number of vertices made. Pages of vertices never written take
+    // no memory, so that the mesh's array can be welded into in place.
+    static std::size_t weldInto(const CElements& elements, const CCorners& corners, float* vertices,
+                                std::uint32_t* vertexOfCorner);
 };
 
 } // namespace VELK

@@ -2,7 +2,8 @@
 // optionally followed by the marker line "=mtl=" and the text of the material library
 // that the model's first "mtllib" line is given. The text is loaded from memory, and once
 // more streamed from a file through a window of a few bytes, so that words and lines are
-// cut at every window edge and long lines make the window grow; both must give the same.
+// cut at every window edge and long lines make the window grow, and once more cut into
+// chunks parsed on several threads; all must give the same.
 // Every mesh must keep the promises of tests/support/MeshInvariants.h; it then gets its
 // missing normals computed, which must all come out finite.
 #include <cmath>
@@ -24,25 +25,6 @@ namespace
 {
 
 const char* const kStreamed = "fuzz-model.obj";
-
-bool sameMesh(const CMeshData& a, const CMeshData& b)
-{
-    if (a.vertexCount != b.vertexCount || a.indexCount != b.indexCount ||
-        a.vertexElementCount != b.vertexElementCount || a.subsets.size() != b.subsets.size())
-        return false;
-    if (std::memcmp(a.vertices, b.vertices, std::size_t(a.vertexCount) * a.vertexSize) != 0 ||
-        std::memcmp(a.indices, b.indices, std::size_t(a.indexCount) * 4) != 0 ||
-        std::memcmp(a.vertexElements, b.vertexElements, std::size_t(a.vertexElementCount) * sizeof(CVertexElement)) != 0)
-        return false;
-    for (std::size_t k = 0; k < a.subsets.size(); ++k) {
-        const CMeshSubset& x = a.subsets[k];
-        const CMeshSubset& y = b.subsets[k];
-        if (x.name != y.name || x.textureFile != y.textureFile || x.firstIndex != y.firstIndex ||
-            x.triangleCount != y.triangleCount)
-            return false;
-    }
-    return true;
-}
 
 // One library, handed out once, as one file on disk would be read once.
 VELK::CObjLoader::FileReader libraryReader(bool present, const std::string& mtl, int& reads)
@@ -94,6 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const DEBUGGING::CException&) {
     }
     if (!fromText != !streamed || (fromText && !sameMesh(*fromText, *streamed)))
+        std::abort();
+    // The same file cut into chunks parsed on several threads, however small it is.
+    const unsigned threads = 2 + (size == 0 ? 0 : data[0] % 6);
+    int chunkReads = 0;
+    std::unique_ptr<CMeshData> chunked;
+    try {
+        chunked.reset(loader.loadStreamed(kStreamed, libraryReader(hasLibrary, mtl, chunkReads), window, threads));
+    } catch (const DEBUGGING::CException&) {
+    }
+    if (!fromText != !chunked || (fromText && !sameMesh(*fromText, *chunked)))
         std::abort();
     if (fromText) {
         if (!VELK::CMeshNormals::fillMissing(*fromText))

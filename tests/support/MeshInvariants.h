@@ -1,7 +1,8 @@
 #pragma once
 // What every mesh the OBJ loader returns promises, checked the same way by the unit tests and
 // the fuzz target: every index names a vertex, no two vertex records are equal bit for bit,
-// and the subsets, if any, cover the index array in order.
+// and the subsets, if any, cover the index array in order. Also the comparison of two loads
+// that must give the same mesh.
 
 #include <cstdint>
 #include <cstring>
@@ -35,4 +36,24 @@ inline std::string meshFault(const CMeshData& mesh)
     if (!mesh.subsets.empty() && next != mesh.indexCount)
         return "the subsets end at " + std::to_string(next) + ", not at " + std::to_string(mesh.indexCount);
     return "";
+}
+
+// Whether two meshes are the same byte for byte: records, indices, layout and subsets.
+inline bool sameMesh(const CMeshData& a, const CMeshData& b)
+{
+    if (a.vertexCount != b.vertexCount || a.indexCount != b.indexCount ||
+        a.vertexElementCount != b.vertexElementCount || a.subsets.size() != b.subsets.size())
+        return false;
+    if (std::memcmp(a.vertices, b.vertices, std::size_t(a.vertexCount) * a.vertexSize) != 0 ||
+        std::memcmp(a.indices, b.indices, std::size_t(a.indexCount) * 4) != 0 ||
+        std::memcmp(a.vertexElements, b.vertexElements, std::size_t(a.vertexElementCount) * sizeof(CVertexElement)) != 0)
+        return false;
+    for (std::size_t k = 0; k < a.subsets.size(); ++k) {
+        const CMeshSubset& x = a.subsets[k];
+        const CMeshSubset& y = b.subsets[k];
+        if (x.name != y.name || x.textureFile != y.textureFile || x.firstIndex != y.firstIndex ||
+            x.triangleCount != y.triangleCount)
+            return false;
+    }
+    return true;
 }

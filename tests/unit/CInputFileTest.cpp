@@ -62,6 +62,31 @@ TEST_P(InputFile, OpensOnlyARegularFileAndNamesAnyOtherKind)
     EXPECT_EQ(read, reason.empty());
     EXPECT_EQ(text, reason.empty() ? "abc" : "");
     EXPECT_EQ(file.isMissing(), std::string(GetParam().name) == "missing" || std::string(GetParam().name) == "belowAFile");
+    // Reads at an offset, as threads make them, give the same bytes or report the failure.
+    char bytes[4] = {0, 0, 0, 0};
+    bool ok = !reason.empty();
+    EXPECT_EQ(file.readAt(1, bytes, 4, ok), reason.empty() ? 2u : 0u);
+    EXPECT_EQ(ok, reason.empty());
+}
+
+class InputFileAt : public testing::Test
+{
+    testlog::ScratchDir scratch;
+};
+
+TEST_F(InputFileAt, ReadsFromAnOffsetWithoutMovingThePlaceOfRead)
+{
+    std::ofstream("f") << "abcdef";
+    VELK::CInputFile file("f");
+    char bytes[8] = {};
+    bool ok = false;
+    EXPECT_EQ(file.readAt(2, bytes, 3, ok), 3u);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(std::string(bytes, 3), "cde");
+    EXPECT_EQ(file.readAt(4, bytes, 8, ok), 2u);   // short only at the end
+    EXPECT_EQ(std::string(bytes, 2), "ef");
+    EXPECT_EQ(file.read(bytes, 8), 6u);
+    EXPECT_EQ(std::string(bytes, 6), "abcdef");
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, InputFile, testing::ValuesIn(kKinds), testsupport::RowName());

@@ -112,13 +112,20 @@ std::vector<float> rgba(const CMyVector<float, 4>& colour)
     return {colour[0], colour[1], colour[2], colour[3]};
 }
 
-// Loads text that must be rejected; returns the one error line written for it.
-std::string rejectionOf(const std::string& obj, const std::string& name = "m.obj", const Libraries& libraries = {})
+// Loads text that must be rejected; returns the one error line written for it. With threads,
+// the text is a file read in that many chunks.
+std::string rejectionOf(const std::string& obj, const std::string& name = "m.obj", const Libraries& libraries = {},
+                        unsigned threads = 0)
 {
+    if (threads != 0)
+        std::ofstream(name, std::ios::binary) << obj;
     GlobalLogLines log;
     VELK::CObjLoader loader;
     try {
-        delete loader.loadFromText(name, obj, readerOf(libraries));
+        if (threads != 0)
+            delete loader.loadStreamed(name, readerOf(libraries), 64, threads);
+        else
+            delete loader.loadFromText(name, obj, readerOf(libraries));
     } catch (const DEBUGGING::CException& e) {
         EXPECT_EQ(std::string(e.what()), "VELK::CObjLoader::loadFromFile " + name + " [FAILED]");
         const std::vector<std::string> lines = log.sinceMark();
@@ -665,6 +672,11 @@ TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
     EXPECT_EQ(std::memcmp(streamed->vertices, inMemory->vertices, inMemory->vertexCount * 32u), 0);
     EXPECT_EQ(indexList(*streamed), indexList(*inMemory));
     EXPECT_GT(inMemory->indexCount, 30000u);
+    // Cut into chunks, continued lines and counted-back numbers meet the chunks' edges.
+    for (unsigned threads : {2u, 7u}) {
+        std::unique_ptr<CMeshData> chunked(loader.loadStreamed(path, readerOf({}), 256 * 1024, threads));
+        EXPECT_TRUE(sameMesh(*chunked, *inMemory)) << threads << " threads";
+    }
 }
 
 TEST(ObjFiles, MissingFileThrowsAfterItsReason)
@@ -706,14 +718,17 @@ TEST(ObjFiles, TinyWindowsGiveTheMeshOfTheWholeText)
                              "f -4/1 -2/1 -1/1";
     std::ofstream("windows.obj", std::ios::binary) << text;
     const auto expected = load(text, kLibraryBA);
+    // In chunks as well: the mark only at the start of the file, numbers counted back over
+    // chunks that hold no vertex.
     for (std::size_t window : {1, 2, 3, 5, 8, 13, 64}) {
-        SCOPED_TRACE(window);
-        VELK::CObjLoader loader;
-        std::unique_ptr<CMeshData> mesh(loader.loadStreamed("windows.obj", readerOf(kLibraryBA), window));
-        EXPECT_EQ(vertexFloats(*mesh), vertexFloats(*expected));
-        EXPECT_EQ(indexList(*mesh), indexList(*expected));
-        ASSERT_EQ(mesh->subsets.size(), 2u);
-        EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+        for (unsigned threads : {1u, 2u, 7u}) {
+            SCOPED_TRACE(std::to_string(window) + " bytes, " + std::to_string(threads) + " threads");
+            VELK::CObjLoader loader;
+            std::unique_ptr<CMeshData> mesh(loader.loadStreamed("windows.obj", readerOf(kLibraryBA), window, threads));
+            EXPECT_TRUE(sameMesh(*mesh, *expected));
+            ASSERT_EQ(mesh->subsets.size(), 2u);
+            EXPECT_EQ(mesh->subsets[1].triangleCount, 1);
+        }
     }
 }
 
@@ -813,6 +828,8 @@ const BadObj kBadIndices[] = {
      "VELK::CObjLoader::loadFromFile : m.obj line 7 : position number 2 is out of range"},
     {"faultInAFaceOfTwoCorners", "v 0 0 0\nf 1 0\nf 1 1 1\n",
      "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number 0 is out of range"},
+    {"negativePastStartInAFaceOfTwoCorners", "v 0 0 0\nf 1 -2\nf 1 1 1\n",
+     "VELK::CObjLoader::loadFromFile : m.obj line 2 : position number -2 is out of range"},
 };
 
 class BadIndex : public testing::TestWithParam<BadObj> {};
@@ -820,6 +837,8 @@ class BadIndex : public testing::TestWithParam<BadObj> {};
 TEST_P(BadIndex, IsRejectedWithOneErrorLine)
 {
     EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
+    for (unsigned threads : {2u, 7u})
+        EXPECT_EQ(rejectionOf(GetParam().text, "m.obj", {}, threads), GetParam().logText) << threads << " threads";
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, BadIndex, testing::ValuesIn(kBadIndices), testsupport::RowName());
@@ -836,6 +855,8 @@ class NoTriangles : public testing::TestWithParam<BadObj> {};
 TEST_P(NoTriangles, IsRejectedWithOneErrorLine)
 {
     EXPECT_EQ(rejectionOf(GetParam().text), GetParam().logText);
+    for (unsigned threads : {2u, 7u})
+        EXPECT_EQ(rejectionOf(GetParam().text, "m.obj", {}, threads), GetParam().logText) << threads << " threads";
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, NoTriangles, testing::ValuesIn(kNoTriangles), testsupport::RowName());
@@ -955,6 +976,42 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
         EXPECT_EQ(mesh->vertexCount, model.vertices);
         EXPECT_EQ(mesh->subsets.size(), model.subsets);
         EXPECT_EQ(meshFault(*mesh), "");
+    }
+}
+
+// Each model, cut into chunks parsed on several threads, gives the mesh or the log lines
+// of one thread.
+TEST(ObjCorpus, ChunksOnSeveralThreadsLoadAsOneThread)
+{
+    const std::string root = VELK_CORPUS;
+    struct stat info;
+    if (stat(root.c_str(), &info) != 0)
+        GTEST_SKIP() << "no corpus at " << root;
+    std::vector<std::string> found;
+    findModels(root, "", found);
+    const auto loadWith = [](const std::string& path, unsigned threads, std::vector<std::string>& lines) {
+        GlobalLogLines log;
+        VELK::CObjLoader loader;
+        std::unique_ptr<CMeshData> mesh;
+        try {
+            mesh.reset(loader.loadStreamed(path, &VELK::CObjLoader::readWholeFile, 4096, threads));
+        } catch (const DEBUGGING::CException&) {
+        }
+        lines = log.sinceMark();
+        return mesh;
+    };
+    for (const std::string& relative : found) {
+        const std::string path = root + "/" + relative;
+        std::vector<std::string> oneLines;
+        const std::unique_ptr<CMeshData> one = loadWith(path, 1, oneLines);
+        for (unsigned threads : {2u, 7u}) {
+            SCOPED_TRACE(relative + ", " + std::to_string(threads) + " threads");
+            std::vector<std::string> lines;
+            const std::unique_ptr<CMeshData> many = loadWith(path, threads, lines);
+            ASSERT_EQ(!many, !one);
+            EXPECT_TRUE(!one || sameMesh(*many, *one));
+            EXPECT_EQ(lines, oneLines);
+        }
     }
 }
 
@@ -1241,6 +1298,11 @@ TEST(ObjDifferentialFile, LargeGeneratedFileLoadsAsThePlainReaderSays)
     VELK::CObjLoader loader;
     std::unique_ptr<CMeshData> mesh(static_cast<CMeshData*>(loader.loadFromFile("big.obj")));
     expectSameAsReference(*mesh, expected);
+    for (unsigned threads : {2u, 7u}) {
+        SCOPED_TRACE(threads);
+        mesh.reset(loader.loadStreamed("big.obj", &VELK::CObjLoader::readWholeFile, 64 * 1024, threads));
+        expectSameAsReference(*mesh, expected);
+    }
     VELK::CObjLoader::CPhaseTimes times;
     loader.setPhaseTimes(&times);
     mesh.reset(static_cast<CMeshData*>(loader.loadFromFile("big.obj")));
