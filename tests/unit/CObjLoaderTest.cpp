@@ -938,14 +938,22 @@ void findModels(const std::string& folder, const std::string& below, std::vector
     closedir(dir);
 }
 
+// The corpus's models, relative to root; false where there is no corpus.
+bool corpusModels(const std::string& root, std::vector<std::string>& found)
+{
+    struct stat info;
+    if (stat(root.c_str(), &info) != 0)
+        return false;
+    findModels(root, "", found);
+    return true;
+}
+
 TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
 {
     const std::string root = VELK_CORPUS;
-    struct stat info;
-    if (stat(root.c_str(), &info) != 0)
-        GTEST_SKIP() << "no corpus at " << root;
     std::vector<std::string> found;
-    findModels(root, "", found);
+    if (!corpusModels(root, found))
+        GTEST_SKIP() << "no corpus at " << root;
     const std::map<std::string, CorpusModel> expected = corpusCounts();
     EXPECT_EQ(found.size(), expected.size());
 
@@ -984,11 +992,9 @@ TEST(ObjCorpus, EveryModelLoadsWithItsCountsOrIsRejectedWithItsReason)
 TEST(ObjCorpus, ChunksOnSeveralThreadsLoadAsOneThread)
 {
     const std::string root = VELK_CORPUS;
-    struct stat info;
-    if (stat(root.c_str(), &info) != 0)
-        GTEST_SKIP() << "no corpus at " << root;
     std::vector<std::string> found;
-    findModels(root, "", found);
+    if (!corpusModels(root, found))
+        GTEST_SKIP() << "no corpus at " << root;
     const auto loadWith = [](const std::string& path, unsigned threads, std::vector<std::string>& lines) {
         GlobalLogLines log;
         VELK::CObjLoader loader;
