@@ -14,6 +14,7 @@ TEST(HeapReuse, ALargeBlockComesFromTheHeapAndStaysThereWhenFreed)
     keepFreedMemoryForReuse();
     const std::size_t bytes = 8u << 20;               // far above the library's default mapping threshold
     const struct mallinfo2 before = mallinfo2();
+    EXPECT_GE(before.fordblks, 128u << 20);           // the first stretch waits, free
     void* block = std::malloc(bytes);
     ASSERT_NE(block, nullptr);
     const struct mallinfo2 held = mallinfo2();
