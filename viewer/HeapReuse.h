@@ -8,6 +8,6 @@
 // Keeps freed memory in the heap for reuse: blocks up to 32 MiB come from the heap rather
 // than from mappings of their own, and the heap is not shrunk while under 512 MiB is free
 // at its top; the heap's first 128 MiB are grown at once, advised for huge pages and left
-// free for the blocks to come. Called first thing in main, before anything large is allocated; without
-// these settings (another C library) it does nothing.
+// free for the blocks to come. Called first thing in main, before anything large is
+// allocated; without these settings (another C library) it does nothing.
 void keepFreedMemoryForReuse();
