@@ -29,7 +29,8 @@ const char* kindOf(mode_t mode)
 
 } // namespace
 
-CInputFile::CInputFile(const std::string& path) : descriptor(-1), size(0), missing(false), failed(false)
+CInputFile::CInputFile(const std::string& path)
+    : descriptor(-1), size(0), position(0), missing(false), failed(false)
 {
     // Without O_NONBLOCK, opening a FIFO waits for a writer, possibly for ever.
     const int opened = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -102,20 +103,12 @@ void CInputFile::fail(const std::string& why)
 
 std::size_t CInputFile::read(char* buffer, std::size_t count)
 {
-    std::size_t total = 0;
-    while (descriptor >= 0 && !failed && total < count) {
-        const ssize_t got = ::read(descriptor, buffer + total, count - total);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(std::string("cannot read: ") + std::strerror(errno));
-            break;
-        }
-        if (got == 0)
-            break;
-        total += static_cast<std::size_t>(got);
-    }
-    return total;
+    bool ok = true;
+    const std::size_t got = readAt(position, buffer, count, ok);
+    position += got;
+    if (!ok && isOpen() && !failed)
+        fail(std::string("cannot read: ") + std::strerror(errno));
+    return got;
 }
 
 std::size_t CInputFile::readAt(std::uint64_t offset, char* buffer, std::size_t count, bool& ok) const

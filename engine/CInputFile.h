@@ -29,7 +29,7 @@ public:
 
     std::size_t read(char* buffer, std::size_t count); // up to count bytes; fewer only at the end or on failure
     bool readAll(std::string& text);                   // the rest of the file; false on failure
-    // Up to count bytes from offset, without moving the position read gives and without
+    // Up to count bytes from offset, without moving the position read goes on from and without
     // changing the state, so that threads may read parts of one file at once; fewer only at
     // the end of the file or when ok is set false.
     std::size_t readAt(std::uint64_t offset, char* buffer, std::size_t count, bool& ok) const;
@@ -39,6 +39,7 @@ private:
 
     int descriptor;                                    // -1 when not open
     std::uint64_t size;
+    std::uint64_t position;                            // where read goes on
     bool missing;
     bool failed;
     std::string reason;

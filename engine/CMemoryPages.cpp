@@ -17,6 +17,11 @@ const std::uintptr_t kHugePage = 2u << 20;
 // Below this the faults saved are too few to matter, and a small block would take a
 // whole huge page of memory.
 const std::size_t kSmallest = 4 * kHugePage;
+
+std::uintptr_t toHugePage(std::uintptr_t address)
+{
+    return (address + kHugePage - 1) & ~(kHugePage - 1);
+}
 } // namespace
 
 void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
@@ -25,7 +30,7 @@ void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
     if (!start || bytes < kSmallest)
         return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(start);
-    const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t first = toHugePage(begin);
     const std::uintptr_t last = (begin + bytes) & ~(kHugePage - 1);
     if (last > first)
         madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // a refusal changes nothing
@@ -64,7 +69,7 @@ void* CMemoryPages::allocate(std::size_t bytes)
     if (mapped == MAP_FAILED)
         throw std::bad_alloc();
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t aligned = toHugePage(begin);
     if (aligned > begin)
         munmap(mapped, aligned - begin);
     if (aligned + size < begin + size + kHugePage)

@@ -14,6 +14,7 @@
 
 #include "engine/CMemoryPages.h"
 #include "engine/CObjLoader.h"
+#include "engine/CObjText.h"
 
 namespace VELK
 {
@@ -82,9 +83,8 @@ std::uint64_t statementStart(const CInputFile& file, std::uint64_t size, std::ui
         for (std::size_t i = static_cast<std::size_t>(scan - base); i < got; ++i) {
             if (block[i] != '\n')
                 continue;
-            const bool continued =
-                (i >= 1 && block[i - 1] == '\\') || (i >= 2 && block[i - 1] == '\r' && block[i - 2] == '\\');
-            if (!continued)
+            // The block holds the two bytes before each line end but at the file's start.
+            if (!CObjText::continues(block, block + i))
                 return base + i + 1;
         }
         scan = base + got;
