@@ -1,14 +1,12 @@
 // The heap settings of the programs.
 #include "viewer/HeapReuse.h"
 
-#include <cstdint>
+#include "engine/CMemoryPages.h"
+
 #include <cstdlib>                                     // defines __GLIBC__ with the C library
 
 #if defined(__GLIBC__)
 #include <malloc.h>
-#endif
-#if defined(__linux__)
-#include <sys/mman.h>
 #endif
 
 void keepFreedMemoryForReuse()
@@ -20,23 +18,15 @@ void keepFreedMemoryForReuse()
     mallopt(M_TRIM_THRESHOLD, 512 << 20);
     // Fewer, larger steps when the heap grows.
     mallopt(M_TOP_PAD, 16 << 20);
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
     // The heap's first stretch, grown at once and advised for huge pages, then freed: the
     // driver's many blocks while drawing are carved from it and fault in 2 MiB at a time
     // rather than 4 KiB. A larger stretch drew a large model faster still but raised its
     // peak memory by a quarter; this one leaves it as it was.
     const std::size_t kStretch = std::size_t(128) << 20;
-    const std::uintptr_t kHugePage = std::uintptr_t(2) << 20;
     mallopt(M_MMAP_MAX, 0);
     void* stretch = std::malloc(kStretch);
-    mallopt(M_MMAP_MAX, 65536);
-    if (stretch) {
-        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(stretch);
-        const std::uintptr_t first = (begin + kHugePage - 1) & ~(kHugePage - 1);
-        const std::uintptr_t last = (begin + kStretch) & ~(kHugePage - 1);
-        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
-        std::free(stretch);
-    }
-#endif
+    mallopt(M_MMAP_MAX, 65536);                      // the library's default again
+    VELK::CMemoryPages::adviseHuge(stretch, kStretch);
+    std::free(stretch);
 #endif
 }
