@@ -130,13 +130,6 @@ const std::uint32_t kLongestWalk = 16;
 
 } // namespace
 
-void CVertexWelder::weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
-                         std::uint32_t* vertexOfCorner)
-{
-    vertices.resize(corners.count * kFloats);
-    vertices.resize(weldInto(elements, corners, vertices.data(), vertexOfCorner) * kFloats);
-}
-
 std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& corners, float* vertices,
                                     std::uint32_t* vertexOfCorner)
 {

@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace VELK
 {
@@ -32,16 +31,14 @@ public:
         std::size_t count;
     };
 
-    // Fills vertices with each distinct record once, in order of first use, and writes the
-    // vertex number of corner k to vertexOfCorner[k]. Records hold the position, then the
-    // normal when the file has normals, then the texture coordinate; zeros elsewhere.
-    // vertexOfCorner may be corners.positions itself: each corner's position number is read
-    // before its vertex number is written.
-    static void weld(const CElements& elements, const CCorners& corners, std::vector<float>& vertices,
-                     std::uint32_t* vertexOfCorner);
-    // The same into vertices, which holds corners.count records (all corners distinct, the
-    // worst case); returns the number of vertices made. Pages of vertices never written take
-    // no memory, so that the mesh's array can be welded into in place.
+    // Fills vertices, which has room for corners.count records (all corners distinct, the
+    // worst case), with each distinct record once, in order of first use, writes the vertex
+    // number of corner k to vertexOfCorner[k], and returns the number of vertices made.
+    // Records hold the position, then the normal when the file has normals, then the texture
+    // coordinate; zeros elsewhere. vertexOfCorner may be corners.positions itself: each
+    // corner's position number is read before its vertex number is written. Pages of
+    // vertices never written take no memory, so that the mesh's array can be welded into in
+    // place.
     static std::size_t weldInto(const CElements& elements, const CCorners& corners, float* vertices,
                                 std::uint32_t* vertexOfCorner);
 };

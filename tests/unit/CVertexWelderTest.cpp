@@ -15,10 +15,13 @@ using Numbers = std::vector<std::uint32_t>;
 Numbers weld(const Floats& positions, const Floats& normals, const Floats& texCoords, Numbers p, const Numbers& t,
              const Numbers& n, Floats& vertices)
 {
-    // Written over the position numbers, as the loader does.
-    VELK::CVertexWelder::weld({positions.data(), positions.size() / 3, normals.data(), normals.size() / 3,
-                               texCoords.data(), texCoords.size() / 2},
-                              {p.data(), t.data(), n.data(), p.size()}, vertices, p.data());
+    // Written over the position numbers, into room for every corner, as the loader does.
+    vertices.resize(p.size() * VELK::CVertexWelder::kFloats);
+    const std::size_t made = VELK::CVertexWelder::weldInto(
+        {positions.data(), positions.size() / 3, normals.data(), normals.size() / 3, texCoords.data(),
+         texCoords.size() / 2},
+        {p.data(), t.data(), n.data(), p.size()}, vertices.data(), p.data());
+    vertices.resize(made * VELK::CVertexWelder::kFloats);
     return p;
 }
 
