@@ -436,7 +436,7 @@ int runPhases(const std::string& self, const std::string& path, int runs)
     row("numbers + storing", numbers);
     row("weld", figures[WELD]);
     row("regroup by material", figures[REGROUP]);
-    row("copy-out into the mesh", figures[COPY_OUT]);
+    row("subsets into the mesh", figures[COPY_OUT]);
     row("rest (freeing)", rest);
     row("whole load", figures[TOTAL]);
     std::printf("whole load: %.1f MB/s; minor page faults during the load: %.0f\n",

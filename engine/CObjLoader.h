@@ -56,7 +56,7 @@ public:
         double parse = 0.0;                            // reading the text, numbers and libraries included
         double weld = 0.0;                             // equal vertex records merged
         double regroup = 0.0;                          // triangles in material order
-        double copyOut = 0.0;                          // vertices and subsets into the mesh
+        double copyOut = 0.0;                          // subsets into the mesh (the records are welded in place)
     };
     void setPhaseTimes(CPhaseTimes* times);            // null: no timing
 

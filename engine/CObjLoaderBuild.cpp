@@ -1,5 +1,5 @@
 // The mesh builder: the welding and material-order steps composed, the layout, and the
-// copy into the mesh.
+// subsets of the mesh.
 #include <cstring>
 #include <string>
 #include <vector>

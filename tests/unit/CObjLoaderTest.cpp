@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -26,6 +25,7 @@
 #include "debugging/CLogManager.h"
 #include "engine/CFaceTriangulator.h"
 #include "engine/CObjLoader.h"
+#include "math/StringUtils.h"
 #include "tests/support/GlobalLogLines.h"
 #include "tests/support/MeshInvariants.h"
 #include "tests/support/RowNames.h"
@@ -927,12 +927,8 @@ void findModels(const std::string& folder, const std::string& below, std::vector
             continue;
         if (S_ISDIR(info.st_mode)) {
             findModels(path, below + name + "/", found);
-        } else if (name.size() > 4) {
-            std::string extension = name.substr(name.size() - 4);
-            for (char& c : extension)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (extension == ".obj")
-                found.push_back(below + name);
+        } else if (name.size() > 4 && toLower(name.substr(name.size() - 4)) == ".obj") {
+            found.push_back(below + name);
         }
     }
     closedir(dir);
