@@ -237,12 +237,16 @@ TEST(Snapshot, TerminationSignalEndsItThroughTheNormalExit)
 
 TEST(Snapshot, LogsThatCannotBeWrittenAreSaidOnStderr)
 {
+    // The logs as links, as a shared folder or an unpacked archive may hold them: the file
+    // they point to is left as it is.
     ViewerProcess snapshot(VELK_SNAPSHOT, {"nowhere/model.obj"});
-    std::filesystem::create_symlink("/dev/full", snapshot.directory() + "/global.log");
-    std::filesystem::create_directory(snapshot.directory() + "/memory.log");
+    snapshot.writeDataFile("notes.txt", "A sentence to keep.\n");
+    std::filesystem::create_symlink("Data/notes.txt", snapshot.directory() + "/global.log");
+    std::filesystem::create_symlink("Data/notes.txt", snapshot.directory() + "/memory.log");
     run(snapshot);
     EXPECT_EQ(snapshot.exitStatus(), 1);
-    EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: No space left on device\n"
+    EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: Is a symbolic link\n"
                                       "velk-snapshot: nowhere/model.obj could not be loaded\n"
-                                      "velk: cannot write memory.log: Is a directory\n");
+                                      "velk: cannot write memory.log: Is a symbolic link\n");
+    EXPECT_EQ(snapshot.readFile("Data/notes.txt"), "A sentence to keep.\n");
 }
