@@ -145,6 +145,7 @@ struct HostileRun
 const std::string kPictureLibrary = "newmtl A\nKd 1 0 0\nmap_Kd t.png\n";
 const char* const kLoaded = " -> [ INFOS ] CResourceManager - LOADING : m.obj";
 const char* const kReleased = " -> [ ERROR ] CResourceManager - RELEASE : m.obj";
+const char* const kReleasedClean = " -> [ INFOS ] CResourceManager - RELEASE : m.obj";
 
 const HostileRun kHostileRuns[] = {
     {"mapKdNamesAModel",
@@ -170,6 +171,13 @@ const HostileRun kHostileRuns[] = {
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a FIFO"), kReleased}},
     {"pictureIsDevZero", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<zero>"}}, "Data/m.obj", 0,
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a device"), kReleased}},
+    {"onePictureNamedThreeWaysLoadsOnce",
+     {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\nusemtl C\nf 2 1 3\n"}, {"sub", "<folder>"},
+      {"m.mtl", "newmtl A\nmap_Kd t.ppm\nnewmtl B\nmap_Kd ./t.ppm\nnewmtl C\nmap_Kd sub/../t.ppm\n"},
+      {"t.ppm", orientationPicture()}},
+     "Data/m.obj", 0,
+     {kLoaded, " -> [ INFOS ] CResourceManager - LOADING : t.ppm", kReleasedClean,
+      " -> [ INFOS ] CResourceManager - RELEASE : t.ppm"}},
     {"missingPictureNamedTwiceIsTriedOnce",
      {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
      "Data/m.obj", 0,

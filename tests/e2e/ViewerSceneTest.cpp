@@ -80,7 +80,7 @@ TEST(ViewerScene, SharedPictureLoadsOnceAndMissingPictureDrawsUntextured)
     const Screenshot shot = viewer.screenshot();
     quit(viewer);
 
-    // Two quads share the picture, the third names a missing one, the fourth none.
+    // Two quads share the picture (named two ways), the third names a missing one, the fourth none.
     ASSERT_EQ(shot.width, 1024);
     for (double left : {-1.8, -0.9}) {
         EXPECT_EQ(dominantAt(shot, left + 0.2, 0.2), kTopLeft) << left;
