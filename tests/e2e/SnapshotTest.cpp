@@ -140,6 +140,7 @@ struct HostileRun
     std::string model;                                       // the argument
     int status;
     std::vector<std::string> log;                            // global.log between START and STOP
+    bool closedConsole = false;                              // standard output as "| true" leaves it
 };
 
 const std::string kPictureLibrary = "newmtl A\nKd 1 0 0\nmap_Kd t.png\n";
@@ -178,6 +179,7 @@ const HostileRun kHostileRuns[] = {
      "Data/m.obj", 0,
      {kLoaded, " -> [ INFOS ] CResourceManager - LOADING : t.ppm", kReleasedClean,
       " -> [ INFOS ] CResourceManager - RELEASE : t.ppm"}},
+    {"closedConsole", {{"m.obj", kTriangleModel}}, "Data/m.obj", 0, {kLoaded, kReleasedClean}, true},
     {"missingPictureNamedTwiceIsTriedOnce",
      {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
      "Data/m.obj", 0,
@@ -193,8 +195,11 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
     ViewerProcess snapshot(VELK_SNAPSHOT, {hostile.model});
     for (const auto& [name, content] : hostile.files)
         writeDataEntry(snapshot, name, content);
+    if (hostile.closedConsole)
+        snapshot.closeOutput();
     run(snapshot);
     EXPECT_EQ(snapshot.exitStatus(), hostile.status);
+    EXPECT_EQ(loadPicture(snapshot.directory() + "/snapshot.png") != nullptr, hostile.status == 0);
     EXPECT_EQ(snapshot.errorOutput(),
               hostile.status == 0 ? "" : "velk-snapshot: " + hostile.model + " could not be loaded (global.log says why)\n");
     EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log", between(hostile.log)), "")
