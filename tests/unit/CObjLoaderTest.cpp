@@ -611,8 +611,11 @@ TEST(ObjFiles, LibraryIsLookedUpNextToTheModel)
     };
     delete loader.loadFromText("Data/models\\x/005.obj", "mtllib a b\nmtllib \\c.mtl\nv 0 0 0\nf 1 1 1\n", reader);
     delete loader.loadFromText("plain.obj", "mtllib a.mtl\nv 0 0 0\nf 1 1 1\n", reader);
+    // Too long to be one name (over 255 bytes), the whole line is not asked for.
+    const std::string longName(200, 'n');
+    delete loader.loadFromText("plain.obj", "mtllib " + longName + " " + longName + "\nv 0 0 0\nf 1 1 1\n", reader);
     EXPECT_EQ(asked, (std::vector<std::string>{"Data/models\\x/a b", "Data/models\\x/a", "Data/models\\x/b",
-                                               "Data/models\\x//c.mtl", "a.mtl"}));
+                                               "Data/models\\x//c.mtl", "a.mtl", longName, longName}));
 }
 
 TEST(ObjFiles, ByteOrderMarkCrlfAndTabs)

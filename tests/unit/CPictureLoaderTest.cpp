@@ -420,6 +420,21 @@ const BadFile kGarbage[] = {
 
 INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testsupport::RowName());
 
+// Headers alone, each declaring 16384 x 16384 pixels (805 MB as a TGA): refused by the size,
+// which is judged before the pixels are read.
+const std::string kOverLimit = "16384 x 16384 pixels is over the limit of 67108864";
+const BadFile kHeadersOverLimit[] = {
+    {"header.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 2},
+     kOverLimit},
+    {"header.bmp", {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0x40, 0, 0, 0, 0x40, 0, 0, 1, 0, 24, 0}, kOverLimit},
+    {"header.tga", {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 24, 0x20}, kOverLimit},
+    {"header.dds", {'D', 'D', 'S', ' ', 124, 0, 0, 0, 7, 0x10, 0, 0, 0, 0x40, 0, 0, 0, 0x40, 0, 0}, kOverLimit},
+    {"header.ppm", text("P6\n16384 16384\n255\n"), kOverLimit},
+    {"header.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0, 11, 8, 0x40, 0, 0x40, 0, 1, 1, 0x11, 0}, kOverLimit},
+};
+
+INSTANTIATE_TEST_SUITE_P(HeadersOverLimit, BadPicture, testing::ValuesIn(kHeadersOverLimit), testsupport::RowName());
+
 // A PNG changed in one place: each change keeps every other chunk whole.
 Bytes pngWith(std::size_t at, std::vector<unsigned char> replacement, std::size_t removed = 0)
 {
