@@ -324,6 +324,18 @@ TEST_P(BadPicture, IsRefusedWithTheLoadExceptionAfterOneLineSayingWhy)
               Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : " + bad.name + " : " + bad.reason});
 }
 
+// A picture followed by 4 GiB of nothing (a sparse file): refused by its size, before it is read.
+TEST_F(PictureLoaderTest, FileOverFourGiBUnread)
+{
+    fs::copy_file(kPictures + "rgb.tga", "huge.tga", fs::copy_options::overwrite_existing);
+    fs::resize_file("huge.tga", (1ull << 32) + 1);
+    GlobalLogLines log;
+    EXPECT_THROW(delete load("huge.tga"), DEBUGGING::CException);
+    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : huge.tga : "
+                                     "the file of 4294967297 bytes is too large"});
+    fs::remove("huge.tga");
+}
+
 // Each lossless fixture cut short: after its first bytes, in the middle, one byte short;
 // with what is said of each cut (the empty file: "the file is empty").
 struct Cut
