@@ -1,11 +1,18 @@
-// Huge-page advice for large blocks of memory.
-#include "engine/CMemoryPages.h"
+// Processor count, mapped blocks with huge-page advice, and the heap's settings.
+#include "engine/CSystem.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>                                     // defines __GLIBC__ with the C library
 #include <new>
+#include <thread>
 
 #if defined(__linux__)
+#include <sched.h>
 #include <sys/mman.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
 #endif
 
 namespace VELK
@@ -16,7 +23,7 @@ namespace
 const std::uintptr_t kHugePage = 2u << 20;
 // Below this the faults saved are too few to matter, and a small block would take a
 // whole huge page of memory.
-const std::size_t kSmallest = 4 * kHugePage;
+const std::size_t kSmallestAdvised = 4 * kHugePage;
 
 std::uintptr_t toHugePage(std::uintptr_t address)
 {
@@ -24,10 +31,30 @@ std::uintptr_t toHugePage(std::uintptr_t address)
 }
 } // namespace
 
-void CMemoryPages::adviseHuge(void* start, std::size_t bytes)
+unsigned CSystem::getProcessorCount()
+{
+    unsigned count = std::max(1u, std::thread::hardware_concurrency());
+#if defined(__linux__)
+    // A process held to fewer processors runs no more threads than it has: more would only
+    // take turns.
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0 && CPU_COUNT(&allowed) > 0)
+        count = std::min(count, static_cast<unsigned>(CPU_COUNT(&allowed)));
+#endif
+    // Anything but a positive whole number is ignored.
+    if (const char* cap = std::getenv("VELK_THREADS")) {
+        char* end = nullptr;
+        const unsigned long value = std::strtoul(cap, &end, 10);
+        if (*cap >= '0' && *cap <= '9' && end != cap && *end == '\0' && value > 0)
+            count = static_cast<unsigned>(std::min<unsigned long>(count, value));
+    }
+    return count;
+}
+
+void CSystem::adviseHugePages(void* start, std::size_t bytes)
 {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (!start || bytes < kSmallest)
+    if (!start || bytes < kSmallestAdvised)
         return;
     const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(start);
     const std::uintptr_t first = toHugePage(begin);
@@ -50,7 +77,7 @@ std::size_t mappedSize(std::size_t bytes)
 }
 } // namespace
 
-void* CMemoryPages::allocate(std::size_t bytes)
+void* CSystem::allocateBlock(std::size_t bytes)
 {
     if (bytes < kMappedFrom)
         return ::operator new(bytes);
@@ -81,7 +108,7 @@ void* CMemoryPages::allocate(std::size_t bytes)
     return reinterpret_cast<void*>(aligned);
 }
 
-void CMemoryPages::release(void* block, std::size_t bytes) noexcept
+void CSystem::releaseBlock(void* block, std::size_t bytes) noexcept
 {
     if (!block)
         return;
@@ -91,15 +118,41 @@ void CMemoryPages::release(void* block, std::size_t bytes) noexcept
         munmap(block, mappedSize(bytes));
 }
 #else
-void* CMemoryPages::allocate(std::size_t bytes)
+void* CSystem::allocateBlock(std::size_t bytes)
 {
     return ::operator new(bytes);
 }
 
-void CMemoryPages::release(void* block, std::size_t) noexcept
+void CSystem::releaseBlock(void* block, std::size_t) noexcept
 {
     ::operator delete(block);
 }
 #endif
+
+void CSystem::keepFreedMemoryInHeap()
+{
+#if defined(__GLIBC__)
+    // 32 MiB is the largest mapping threshold the C library accepts on 64-bit systems;
+    // larger blocks still get mappings of their own and go back to the system when freed.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
+    // Fewer, larger steps when the heap grows.
+    mallopt(M_TOP_PAD, 16 << 20);
+#endif
+}
+
+void CSystem::growHeapInHugePages()
+{
+#if defined(__GLIBC__)
+    // A larger stretch drew a large model faster still but raised its peak memory by a
+    // quarter; this one leaves it as it was.
+    const std::size_t kStretch = std::size_t(128) << 20;
+    mallopt(M_MMAP_MAX, 0);                            // the stretch from the heap, not a mapping
+    void* stretch = std::malloc(kStretch);
+    mallopt(M_MMAP_MAX, 65536);                        // the library's default again
+    adviseHugePages(stretch, kStretch);
+    std::free(stretch);
+#endif
+}
 
 } // namespace VELK

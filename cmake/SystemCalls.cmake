@@ -1,0 +1,20 @@
+# cmake -DROOT=<source folder> -P SystemCalls.cmake: fails when a source outside the system
+# module (engine/CSystem) calls getenv, sched_getaffinity, mallopt or madvise, so that the
+# tuning of the machine keeps one home.
+set(found "")
+foreach(folder tools debugging math engine gl viewer bench fuzz tests)
+  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c ${ROOT}/${folder}/*.cpp)
+  foreach(source ${sources})
+    if(source MATCHES "^engine/CSystem\\.(h|cpp)$")
+      continue()
+    endif()
+    file(STRINGS ${ROOT}/${source} calls REGEX "(^|[^A-Za-z0-9_])(getenv|sched_getaffinity|mallopt|madvise)[ \t]*\\(")
+    if(calls)
+      list(APPEND found ${source})
+    endif()
+  endforeach()
+endforeach()
+if(found)
+  list(JOIN found ", " files)
+  message(FATAL_ERROR "getenv, sched_getaffinity, mallopt and madvise belong to engine/CSystem; called in ${files}")
+endif()
