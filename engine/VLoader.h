@@ -15,8 +15,12 @@ public:
     virtual ~VLoader();
     virtual void* loadFromFile(std::string fileName) = 0;             // throws DEBUGGING::CException
     virtual void saveToFile(void* data, std::string fileName) = 0;    // throws DEBUGGING::CException
-    // What loadFromFile makes, in a word: "picture" (a CPicture), "model" (a CMeshData).
-    virtual const char* getProduct() const = 0;
+    // What loadFromFile makes, in a word: kPicture (a CPicture), kModel (a CMeshData); null
+    // when the loader does not state it, so that a loader of the designed operations alone
+    // still loads, though nothing is taken from it as a picture or a model.
+    virtual const char* getProduct() const;
+    static constexpr const char* kPicture = "picture";
+    static constexpr const char* kModel = "model";
     const std::string& getExtensions() const;
 
     // A standard exception that ended a load, in the words of a reason line.
