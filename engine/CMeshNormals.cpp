@@ -28,42 +28,21 @@ const double kFlatSine = 1e-7;
 // a hostile edge cannot make the work grow with the square of its triangles.
 const std::uint32_t kEdgePartners = 8;
 
-// Where the vertex record keeps its parts, in floats.
-struct CLayout
+// Which parts the records hold; false when the layout is none that CVertexRecord gives.
+bool readLayout(const CMeshData& mesh, bool& hasNormals, bool& hasTexCoords)
 {
-    bool hasNormal = false;
-    bool hasTexCoord = false;
-    std::uint32_t normal = 0;
-    std::uint32_t texCoord = 0;
-};
-
-bool readLayout(const CMeshData& mesh, CLayout& layout)
-{
-    if (mesh.vertexSize != sizeof(CVertexRecord) || (!mesh.vertexElements && mesh.vertexElementCount != 0))
+    if (mesh.vertexSize != sizeof(CVertexRecord) || !mesh.vertexElements)
         return false;
-    bool hasPosition = false;
-    for (std::uint32_t e = 0; e < mesh.vertexElementCount; ++e) {
-        const CVertexElement& element = mesh.vertexElements[e];
-        if (element.usage == CVertexElement::USAGE_NONE)
-            break;
-        const std::uint32_t at = element.offset / sizeof(float);
-        const bool fits = element.offset % sizeof(float) == 0 && at + element.format <= kFloats;
-        if (element.usage == CVertexElement::USAGE_POSITION && element.offset == CVertexRecord::kPositionAt * sizeof(float) &&
-            element.format == CVertexElement::FORMAT_FLOAT3) {
-            hasPosition = true;
-        } else if (element.usage == CVertexElement::USAGE_NORMAL && element.format == CVertexElement::FORMAT_FLOAT3 &&
-                   fits && !layout.hasNormal) {
-            layout.hasNormal = true;
-            layout.normal = at;
-        } else if (element.usage == CVertexElement::USAGE_TEXCOORD && element.format == CVertexElement::FORMAT_FLOAT2 &&
-                   fits && !layout.hasTexCoord) {
-            layout.hasTexCoord = true;
-            layout.texCoord = at;
-        } else {
-            return false;
-        }
+    hasNormals = hasTexCoords = false;
+    for (std::uint32_t e = 0; e < mesh.vertexElementCount && mesh.vertexElements[e].usage != CVertexElement::USAGE_NONE;
+         ++e) {
+        hasNormals = hasNormals || mesh.vertexElements[e].usage == CVertexElement::USAGE_NORMAL;
+        hasTexCoords = hasTexCoords || mesh.vertexElements[e].usage == CVertexElement::USAGE_TEXCOORD;
     }
-    return hasPosition;
+    CMeshData expected;
+    CVertexRecord::setLayout(expected, hasNormals, hasTexCoords);
+    return mesh.vertexElementCount == expected.vertexElementCount &&
+           std::memcmp(mesh.vertexElements, expected.vertexElements, sizeof(CVertexElement) * expected.vertexElementCount) == 0;
 }
 
 bool usable(const float* normal)
@@ -284,7 +263,7 @@ private:
 // The new records of one position's corners, welded again among them (equal records have
 // equal positions): the old position and texture coordinate, the file's normal where it is
 // usable, else the crease group's.
-void addRecords(const CMeshData& mesh, const CLayout& layout, const std::vector<std::uint8_t>& missing,
+void addRecords(const CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::vector<std::uint8_t>& missing,
                 const CFaceNormals& faces, CCreaseGroups& groups, const std::uint32_t* corners, std::uint32_t count,
                 CRecordTable<kFloats>& numbering, float* made, std::uint32_t& madeCount, std::uint32_t* madeIndices)
 {
@@ -296,12 +275,11 @@ void addRecords(const CMeshData& mesh, const CLayout& layout, const std::vector<
         float* out = made + static_cast<std::size_t>(madeCount) * kFloats;
         std::fill(out, out + kFloats, 0.0f);
         std::copy(old + CVertexRecord::kPositionAt, old + CVertexRecord::kPositionAt + 3, out + CVertexRecord::kPositionAt);
-        if (layout.hasTexCoord) {
-            out[kTexCoordAt] = old[layout.texCoord];
-            out[kTexCoordAt + 1] = old[layout.texCoord + 1];
-        }
+        if (hasTexCoords)
+            std::copy(old + CVertexRecord::texCoordAt(hasNormals), old + CVertexRecord::texCoordAt(hasNormals) + 2,
+                      out + kTexCoordAt);
         if (!missing[vertex]) {
-            std::memcpy(out + kNormalAt, old + layout.normal, 3 * sizeof(float));
+            std::memcpy(out + kNormalAt, old + kNormalAt, 3 * sizeof(float));
         } else if (faces.flat(c)) {
             out[kNormalAt + 2] = 1.0f;                 // (0, 0, 1): no triangle to face
         } else {
@@ -324,8 +302,9 @@ const float CMeshNormals::kCreaseDegrees = 60.0f;
 
 bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
 {
-    CLayout layout;
-    if (!readLayout(mesh, layout) || mesh.indexSize != sizeof(std::uint32_t) || mesh.indexCount % 3 != 0 ||
+    bool hasNormals = false;
+    bool hasTexCoords = false;
+    if (!readLayout(mesh, hasNormals, hasTexCoords) || mesh.indexSize != sizeof(std::uint32_t) || mesh.indexCount % 3 != 0 ||
         (mesh.vertexCount != 0 && !mesh.vertices) || (mesh.indexCount != 0 && !mesh.indices))
         return false;
     const std::uint32_t vertexCount = mesh.vertexCount;
@@ -336,14 +315,12 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
     }
 
     std::vector<std::uint8_t> missing(vertexCount, 1);
-    bool anyMissing = !layout.hasNormal;
-    if (layout.hasNormal) {
-        for (std::uint32_t v = 0; v < vertexCount; ++v) {
-            missing[v] = !usable(mesh.vertices + static_cast<std::size_t>(v) * kFloats + layout.normal);
-            anyMissing = anyMissing || missing[v];
-        }
+    bool anyMissing = !hasNormals;
+    for (std::uint32_t v = 0; hasNormals && v < vertexCount; ++v) {
+        missing[v] = !usable(mesh.vertices + static_cast<std::size_t>(v) * kFloats + kNormalAt);
+        anyMissing = anyMissing || missing[v];
     }
-    if (!anyMissing && layout.normal == kNormalAt && (!layout.hasTexCoord || layout.texCoord == kTexCoordAt))
+    if (!anyMissing)
         return true;                                   // nothing to add, nothing to move
 
     const CPositionCorners positions(mesh);
@@ -359,7 +336,7 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
         const std::uint32_t* corners = &positions.around[positions.start[p]];
         const std::uint32_t count = positions.start[p + 1] - positions.start[p];
         groups.group(corners, count);
-        addRecords(mesh, layout, missing, faces, groups, corners, count, numbering, made.get(), madeCount,
+        addRecords(mesh, hasNormals, hasTexCoords, missing, faces, groups, corners, count, numbering, made.get(), madeCount,
                    madeIndices.data());
     }
 
@@ -367,7 +344,7 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
     delete[] mesh.vertices;
     mesh.vertices = made.release();
     mesh.vertexCount = madeCount;
-    CVertexRecord::setLayout(mesh, true, layout.hasTexCoord);
+    CVertexRecord::setLayout(mesh, true, hasTexCoords);
     return true;
 }
 

@@ -1,7 +1,6 @@
 // The OBJ reader on several threads: the file cut into line-aligned chunks, each parsed on
 // its own, and the chunks joined in file order into the lists one pass makes.
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstring>
 #include <exception>
@@ -79,29 +78,22 @@ std::uint64_t statementStart(const CInputFile& file, std::uint64_t size, std::ui
     return size;
 }
 
-// The lists of a chunk the join copies: positions, texture coordinates, normals, corners (the
-// three lists of corner numbers alike), faces.
-const unsigned kLists = 5;
-
-std::size_t listSize(const CObjParse& part, unsigned list)
-{
-    switch (list) {
-    case 0:  return part.positions.size();
-    case 1:  return part.texCoords.size();
-    case 2:  return part.normals.size();
-    case 3:  return part.positionIndices.size();
-    default: return part.faceSizes.size();
-    }
-}
-
-// A chunk's list into its place in the joined one, released behind it, so that the lists
-// are not held twice.
+// One list of the chunks joined, sized once; each chunk's part is copied by a thread of its
+// own and released behind it, so that the list is not held twice.
 template <typename List>
-void copyInto(List& joined, List& part, std::size_t offset)
+void joinList(List CObjParse::*list, CObjParse& joined, const std::vector<std::unique_ptr<CObjParse>>& parts,
+              unsigned threads)
 {
-    if (!part.empty())
-        std::memcpy(joined.data() + offset, part.data(), part.size() * sizeof(part[0]));
-    List().swap(part);
+    std::vector<std::size_t> offsets(parts.size() + 1, 0);
+    for (std::size_t k = 0; k < parts.size(); ++k)
+        offsets[k + 1] = offsets[k] + (*parts[k].*list).size();
+    (joined.*list).resize(offsets.back());
+    runShared(threads, static_cast<unsigned>(parts.size()), [&](unsigned k) {
+        List& part = *parts[k].*list;
+        if (!part.empty())
+            std::memcpy((joined.*list).data() + offsets[k], part.data(), part.size() * sizeof(part[0]));
+        List().swap(part);
+    });
 }
 
 } // namespace
@@ -159,45 +151,26 @@ bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, u
     if (!CObjParse::settleChunks(settled))
         return false;
 
-    // The lists, sized once; each thread copies its own chunk's part of every list.
-    std::size_t totals[kLists] = {};
-    std::vector<std::array<std::size_t, kLists>> offsets(chunks);
-    for (unsigned k = 0; k < chunks; ++k) {
-        for (unsigned list = 0; list < kLists; ++list) {
-            offsets[k][list] = totals[list];
-            totals[list] += listSize(*parts[k], list);
-        }
-    }
-    parse->positions.resize(totals[0]);
-    parse->texCoords.resize(totals[1]);
-    parse->normals.resize(totals[2]);
-    parse->positionIndices.resize(totals[3]);
-    parse->texCoordIndices.resize(totals[3]);
-    parse->normalIndices.resize(totals[3]);
-    parse->faceSizes.resize(totals[4]);
-    runShared(threads, chunks, [&](unsigned k) {
-        CObjParse& part = *parts[k];
-        copyInto(parse->positions, part.positions, offsets[k][0]);
-        copyInto(parse->texCoords, part.texCoords, offsets[k][1]);
-        copyInto(parse->normals, part.normals, offsets[k][2]);
-        copyInto(parse->positionIndices, part.positionIndices, offsets[k][3]);
-        copyInto(parse->texCoordIndices, part.texCoordIndices, offsets[k][3]);
-        copyInto(parse->normalIndices, part.normalIndices, offsets[k][3]);
-        copyInto(parse->faceSizes, part.faceSizes, offsets[k][4]);
-    });
-
     // Material runs start where the corners and faces of the chunks before end.
-    for (unsigned k = 0; k < chunks; ++k) {
-        CObjParse& part = *parts[k];
-        for (CMaterialRun& run : part.runs) {
+    std::size_t faces = 0;
+    for (const std::unique_ptr<CObjParse>& part : parts) {
+        for (CMaterialRun& run : part->runs) {
             run.firstIndex += static_cast<std::int32_t>(parse->emittedCorners);
-            run.firstFace += static_cast<std::uint32_t>(offsets[k][4]);
+            run.firstFace += static_cast<std::uint32_t>(faces);
             parse->runs.push_back(std::move(run));
         }
-        for (CObjParse::CLibraryName& library : part.libraries)
+        for (CObjParse::CLibraryName& library : part->libraries)
             parse->libraries.push_back(std::move(library));
-        parse->emittedCorners += part.emittedCorners;
+        parse->emittedCorners += part->emittedCorners;
+        faces += part->faceSizes.size();
     }
+    joinList(&CObjParse::positions, *parse, parts, threads);
+    joinList(&CObjParse::texCoords, *parse, parts, threads);
+    joinList(&CObjParse::normals, *parse, parts, threads);
+    joinList(&CObjParse::positionIndices, *parse, parts, threads);
+    joinList(&CObjParse::texCoordIndices, *parse, parts, threads);
+    joinList(&CObjParse::normalIndices, *parse, parts, threads);
+    joinList(&CObjParse::faceSizes, *parse, parts, threads);
     return true;
 }
 
