@@ -12,6 +12,19 @@
 namespace VELK
 {
 
+namespace
+{
+
+// Narrows [begin, end) to the rest of the statement, blanks inside kept; false when
+// nothing is left.
+bool restOfStatement(const char*& begin, const char*& end)
+{
+    const char* firstEnd = nullptr;
+    return CObjText::restOfLine(begin, end, begin, end, firstEnd);
+}
+
+} // namespace
+
 CObjParse::CObjParse(bool startsFile)
     : emittedCorners(0), lineNumber(0), startsFile(startsFile), highest{0, 0, 0}
 {
@@ -190,26 +203,18 @@ void CObjParse::readFace(const char* begin, const char* end)
 void CObjParse::readUseMaterial(const char* begin, const char* end)
 {
     // The name is the rest of the line: exporters keep the blanks of material names.
-    const char* nameBegin = nullptr;
-    const char* nameEnd = nullptr;
-    const char* firstEnd = nullptr;
-    if (!CObjText::restOfLine(begin, end, nameBegin, nameEnd, firstEnd))
-        return;
-    runs.push_back(CMaterialRun{std::string(nameBegin, nameEnd), static_cast<std::int32_t>(emittedCorners),
-                                static_cast<std::uint32_t>(faceSizes.size())});
+    if (restOfStatement(begin, end))
+        runs.push_back(CMaterialRun{std::string(begin, end), static_cast<std::int32_t>(emittedCorners),
+                                    static_cast<std::uint32_t>(faceSizes.size())});
 }
 
 void CObjParse::readMaterialLibrary(const char* begin, const char* end)
 {
-    const char* wholeBegin = nullptr;
-    const char* wholeEnd = nullptr;
-    const char* firstEnd = nullptr;
-    if (!CObjText::restOfLine(begin, end, wholeBegin, wholeEnd, firstEnd))
+    if (!restOfStatement(begin, end))
         return;
-    CLibraryName library{CObjText::fileNameFrom(wholeBegin, wholeEnd), {}};
-    const char* p = wholeBegin;
+    CLibraryName library{CObjText::fileNameFrom(begin, end), {}};
     const char* wordEnd = nullptr;
-    for (; CObjText::nextWord(p, wholeEnd, wordEnd); p = wordEnd)
+    for (const char* p = begin; CObjText::nextWord(p, end, wordEnd); p = wordEnd)
         library.words.push_back(CObjText::fileNameFrom(p, wordEnd));
     libraries.push_back(std::move(library));
 }

@@ -84,24 +84,12 @@ const char* CObjParse::readPlainCorner(const char* begin, const char* end)
     if (!number(POSITION, position))
         return nullptr;
     if (!closed()) {
-        if (*p != '/')
+        if (*p++ != '/')
             return nullptr;
-        ++p;
-        if (p != end && *p == '/') {
-            ++p;
-            if (!number(NORMAL, normal) || !closed())
-                return nullptr;
-        } else {
-            if (!number(TEXCOORD, texCoord))
-                return nullptr;
-            if (!closed()) {
-                if (*p != '/')
-                    return nullptr;
-                ++p;
-                if (!number(NORMAL, normal) || !closed())
-                    return nullptr;
-            }
-        }
+        if ((p == end || *p != '/') && !number(TEXCOORD, texCoord))
+            return nullptr;
+        if (!closed() && (*p++ != '/' || !number(NORMAL, normal) || !closed()))
+            return nullptr;
     }
     highest[POSITION] = std::max(highest[POSITION], position);
     highest[TEXCOORD] = std::max(highest[TEXCOORD], texCoord);

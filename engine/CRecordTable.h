@@ -27,8 +27,6 @@ public:
 
 private:
     static std::uint64_t hash(const float* record);
-    void place(std::uint32_t number);                  // known to be new
-    void grow();
 
     const float* records;
     CUninitialisedVector<std::uint32_t> slots;         // record number + 1; 0: empty
@@ -72,39 +70,26 @@ std::uint32_t CRecordTable<Floats>::findOrAdd(std::uint32_t number)
 {
     const float* record = records + static_cast<std::size_t>(number) * Floats;
     const std::size_t mask = slots.size() - 1;
-    for (std::size_t slot = hash(record) & mask;; slot = (slot + 1) & mask) {
-        const std::uint32_t entry = slots[slot];
-        if (entry == 0)
-            break;
-        if (std::memcmp(records + static_cast<std::size_t>(entry - 1) * Floats, record, Floats * sizeof(float)) == 0)
-            return entry - 1;
+    std::size_t slot = hash(record) & mask;
+    for (; slots[slot] != 0; slot = (slot + 1) & mask) {
+        const std::uint32_t found = slots[slot] - 1;
+        if (std::memcmp(records + static_cast<std::size_t>(found) * Floats, record, Floats * sizeof(float)) == 0)
+            return found;
     }
-    if (2 * (used + 1) > slots.size())
-        grow();
-    place(number);
+    if (2 * (used + 1) > slots.size()) {
+        // Twice the size, the records it held going in again, then this one.
+        CUninitialisedVector<std::uint32_t> old(slots.size() * 2, 0);
+        old.swap(slots);
+        used = 0;
+        for (std::uint32_t entry : old) {
+            if (entry != 0)
+                findOrAdd(entry - 1);
+        }
+        return findOrAdd(number);
+    }
+    slots[slot] = number + 1;
     ++used;
     return number;
-}
-
-template <std::size_t Floats>
-void CRecordTable<Floats>::place(std::uint32_t number)
-{
-    const std::size_t mask = slots.size() - 1;
-    std::size_t slot = hash(records + static_cast<std::size_t>(number) * Floats) & mask;
-    while (slots[slot] != 0)
-        slot = (slot + 1) & mask;
-    slots[slot] = number + 1;
-}
-
-template <std::size_t Floats>
-void CRecordTable<Floats>::grow()
-{
-    CUninitialisedVector<std::uint32_t> old(slots.size() * 2, 0);
-    old.swap(slots);
-    for (std::uint32_t entry : old) {
-        if (entry != 0)
-            place(entry - 1);
-    }
 }
 
 } // namespace VELK
