@@ -142,13 +142,7 @@ bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, u
         if (failure)
             std::rethrow_exception(failure);
     }
-    std::vector<CObjParse*> settled;
-    for (unsigned k = 0; k < chunks; ++k) {
-        if (readFailed[k])
-            return false;
-        settled.push_back(parts[k].get());
-    }
-    if (!CObjParse::settleChunks(settled))
+    if (std::find(readFailed.begin(), readFailed.end(), 1) != readFailed.end() || !CObjParse::settleChunks(parts))
         return false;
 
     // Material runs start where the corners and faces of the chunks before end.

@@ -1,12 +1,12 @@
 #pragma once
 // The working lists of one OBJ load and the reading of OBJ text into them: the whole file
-// in one pass, or one chunk of it on a thread of its own; the loader joins chunks
-// (CObjLoaderChunks.cpp) and builds the mesh from the lists (CObjLoaderBuild.cpp). Every
-// rule for a corner number is in CObjParseCorners.cpp.
+// in one pass, or one chunk of it on a thread of its own. Every rule for a corner number is
+// in CObjParseCorners.cpp.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,9 +36,8 @@ public:
         std::vector<std::string> words;
     };
 
-    // The text to read starts the file: a byte order mark there is skipped, and the
-    // elements before each line are all there are, so that every number is decided here.
-    // A text that starts further on leaves what depends on the text before it to the join.
+    // startsFile: a byte order mark is skipped, and every number is decided here; a text
+    // further on leaves what depends on the text before it to the join.
     explicit CObjParse(bool startsFile);
 
     // Fills buffer with up to count bytes; fewer only at the end of what is read.
@@ -50,15 +49,13 @@ public:
 
     std::size_t elementCount(ElementKind kind) const;
 
-    // The fault that rejects a file read whole in one parse, as the end of the file decides
-    // it; line 0 and no reason when there is none.
+    // The fault that rejects a file read whole in one parse; line 0 when there is none.
     CFault fileFault() const;
 
-    // The chunks of one file, in file order, made one: true when each could decide its
-    // numbers against the whole file's lists, with the counted-back ones then written in.
-    // False (and the parts as they were) when one pass over the whole file must decide:
-    // a fault, or a number only the lines before a chunk can judge.
-    static bool settleChunks(const std::vector<CObjParse*>& parts);
+    // Whether the chunks of one file, in file order, decide every number against the whole
+    // file's lists; the numbers counted back are then written in. False when one pass over
+    // the whole file must decide: a fault, or a number only the lines before a chunk judge.
+    static bool settleChunks(const std::vector<std::unique_ptr<CObjParse>>& parts);
 
     // The lists, in file order.
     std::vector<CMaterialRun> runs;                    // one per "usemtl" line

@@ -210,11 +210,11 @@ CObjParse::CFault CObjParse::fileFault() const
     return fault;
 }
 
-bool CObjParse::settleChunks(const std::vector<CObjParse*>& parts)
+bool CObjParse::settleChunks(const std::vector<std::unique_ptr<CObjParse>>& parts)
 {
     std::uint64_t totals[ELEMENT_KINDS] = {0, 0, 0};
     std::uint64_t emitted = 0;
-    for (const CObjParse* part : parts) {
+    for (const std::unique_ptr<CObjParse>& part : parts) {
         if (part->firstFault.line != 0)
             return false;
         for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
@@ -230,14 +230,14 @@ bool CObjParse::settleChunks(const std::vector<CObjParse*>& parts)
         if (totals[kind] > kLargestNumber)
             return false;
         // A number of a list the file never fills is ignored, as in one pass.
-        for (const CObjParse* part : parts) {
+        for (const std::unique_ptr<CObjParse>& part : parts) {
             if ((kind == POSITION || totals[kind] != 0) && part->highest[kind] > totals[kind])
                 return false;
         }
     }
     // Numbers counted back, against the elements of the chunks before.
     std::uint64_t before[ELEMENT_KINDS] = {0, 0, 0};
-    for (CObjParse* part : parts) {
+    for (const std::unique_ptr<CObjParse>& part : parts) {
         for (const CFixUp& fixUp : part->fixUps) {
             const std::int64_t number = static_cast<std::int64_t>(before[fixUp.kind]) + fixUp.local;
             if (number < 1)
