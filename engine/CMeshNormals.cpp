@@ -68,8 +68,7 @@ struct CPositionCorners
         std::vector<std::uint32_t> positionOf(vertexCount);
         {
             const std::unique_ptr<float[]> distinct(new float[3 * static_cast<std::size_t>(vertexCount)]);
-            CRecordTable<3> numbering(distinct.get());
-            numbering.clear(vertexCount);
+            CRecordTable<3> numbering(distinct.get(), vertexCount);
             for (std::uint32_t v = 0; v < vertexCount; ++v) {
                 const float* p = mesh.vertices + static_cast<std::size_t>(v) * kFloats + CVertexRecord::kPositionAt;
                 float* key = distinct.get() + 3 * static_cast<std::size_t>(positionCount);

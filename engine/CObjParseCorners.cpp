@@ -1,23 +1,20 @@
-// Every rule for a corner number: the corners of a face, the numbers of a text that starts
-// the file, those of a chunk further on, the end of the file and the join of the chunks.
+// Every rule for a corner number: the corners of a face, the end of the file, the join of
+// the chunks. A corner is "p", "p/t", "p//n" or "p/t/n": the position number always, the
+// others where their part is not empty. A number of a list that holds count elements before
+// its line (a chunk further on counts its own only) is:
 //
-// A corner is written "p", "p/t", "p//n" or "p/t/n": the position number always, the others
-// where their part is not empty. A number of a list holding `count` elements before its line
-// (in a chunk further on: the chunk's own elements) is, in a text that starts the file / in
-// a chunk further on:
-//   1 to count               that element / the same
-//   above count              may name an element of a later line: decided at the end of the
-//                            file against the whole list / taken; the join checks the largest
-//                            against the whole list
-//   -count to -1             counted back from the last element read before its line / a
-//                            fix-up, which the join completes with the elements of the chunks
-//                            before
-//   below -count             "<kind> number <n> is out of range" / a fix-up, as above
-//   0                        "<kind> number 0 is out of range" / the same
-//   beyond a signed 32 bits  "<kind> number <as written> is too large" / the same
+//   number                 in a text that starts the file           in a chunk further on
+//   1 to count             that element                             the same
+//   above count            a later element: the end of the file     taken; the join checks the
+//                          checks it against the whole list         largest against the whole list
+//   -count to -1           counted back from the last element       a fix-up: the join adds the
+//   below -count           "<kind> number <n> is out of range"      elements of the chunks before
+//   0                      "<kind> number 0 is out of range"        the same
+//   beyond signed 32 bits  "<kind> number <as written> is too large"  the same
+//
 // A fault in a list still empty counts only if the list fills later: numbers for a list the
-// file never fills are ignored. A chunk that holds a fault, or a number that only the lines
-// before it decide, is read again in one pass over the whole file, which names the line.
+// file never fills are ignored. A chunk holding a fault, or a number only the lines before it
+// decide, is read again in one pass over the whole file, which names the line.
 #include <algorithm>
 #include <limits>
 #include <string>

@@ -17,9 +17,9 @@ template <std::size_t Floats>
 class CRecordTable
 {
 public:
-    explicit CRecordTable(const float* records);       // record k at records + k * Floats; not owned
-
-    void clear(std::size_t most);                      // empty, with room for most records before it grows
+    // Record k at records + k * Floats, not owned; room for most records before it grows.
+    explicit CRecordTable(const float* records, std::size_t most = 0);
+    void clear(std::size_t most);                      // empty, with room as above
 
     // The number of the record in the table equal to record `number` of the array; when
     // there is none, record `number` goes in and its own number comes back.
@@ -34,9 +34,9 @@ private:
 };
 
 template <std::size_t Floats>
-CRecordTable<Floats>::CRecordTable(const float* records) : records(records), used(0)
+CRecordTable<Floats>::CRecordTable(const float* records, std::size_t most) : records(records), used(0)
 {
-    clear(0);
+    clear(most);
 }
 
 template <std::size_t Floats>

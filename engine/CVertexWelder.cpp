@@ -20,8 +20,7 @@ const std::uint32_t kFloats = CVertexRecord::kFloats;
 // with the same bits, so that equal positions share the vertices standing on them.
 CUninitialisedVector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
 {
-    CRecordTable<3> table(positions);
-    table.clear(count);
+    CRecordTable<3> table(positions, count);
     CUninitialisedVector<std::uint32_t> first(count);
     for (std::size_t p = 0; p < count; ++p)
         first[p] = table.findOrAdd(static_cast<std::uint32_t>(p));
