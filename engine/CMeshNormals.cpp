@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include "engine/CRecordTable.h"
@@ -149,41 +150,6 @@ struct CFaceNormals
     }
 };
 
-// Sets of corners around one position that share one normal; the corners are numbered
-// from 0 in the position's list.
-class CCornerSets
-{
-public:
-    void reset(std::uint32_t corners)
-    {
-        parent.resize(corners);
-        for (std::uint32_t c = 0; c < corners; ++c)
-            parent[c] = c;
-    }
-
-    std::uint32_t find(std::uint32_t c)
-    {
-        while (parent[c] != c) {
-            parent[c] = parent[parent[c]];
-            c = parent[c];
-        }
-        return c;
-    }
-
-    void join(std::uint32_t a, std::uint32_t b)
-    {
-        a = find(a);
-        b = find(b);
-        if (a < b)
-            parent[b] = a;
-        else if (b < a)
-            parent[a] = b;
-    }
-
-private:
-    std::vector<std::uint32_t> parent;
-};
-
 // One side of a triangle leaving a position: the position at its other end, and the
 // triangle's corner on the first, numbered in that position's list.
 struct CSide
@@ -209,7 +175,8 @@ public:
 
     void group(const std::uint32_t* corners, std::uint32_t count)
     {
-        sets.reset(count);
+        parent.resize(count);
+        std::iota(parent.begin(), parent.end(), 0u);
         sides.clear();
         for (std::uint32_t i = 0; i < count; ++i) {
             const std::uint32_t c = corners[i];
@@ -230,7 +197,7 @@ public:
                     const float* g = faces.of(corners[sides[f].corner]);
                     if (static_cast<double>(d[0]) * g[0] + static_cast<double>(d[1]) * g[1] +
                             static_cast<double>(d[2]) * g[2] >= creaseCosine)
-                        sets.join(sides[e].corner, sides[f].corner);
+                        join(sides[e].corner, sides[f].corner);
                 }
             }
             run = runEnd;
@@ -242,19 +209,34 @@ public:
                 continue;
             const double weight = faces.angle[c];
             const float* d = faces.of(c);
-            double* sum = &sums[3 * static_cast<std::size_t>(sets.find(i))];
+            double* sum = &sums[3 * static_cast<std::size_t>(find(i))];
             for (unsigned k = 0; k < 3; ++k)
                 sum[k] += weight * d[k];
         }
     }
 
-    const double* sumOf(std::uint32_t i) { return &sums[3 * static_cast<std::size_t>(sets.find(i))]; }
+    const double* sumOf(std::uint32_t i) { return &sums[3 * static_cast<std::size_t>(find(i))]; }
 
 private:
+    // The group of a corner, numbered in the position's list: the first corner of its set.
+    std::uint32_t find(std::uint32_t c)
+    {
+        while (parent[c] != c)
+            c = parent[c] = parent[parent[c]];
+        return c;
+    }
+
+    void join(std::uint32_t a, std::uint32_t b)
+    {
+        a = find(a);
+        b = find(b);
+        parent[std::max(a, b)] = std::min(a, b);
+    }
+
     const CPositionCorners& positions;
     const CFaceNormals& faces;
     const double creaseCosine;
-    CCornerSets sets;
+    std::vector<std::uint32_t> parent;                 // per corner, a corner of its set before it, or itself
     std::vector<CSide> sides;
     std::vector<double> sums;                          // x, y, z per group, at its first corner's place
 };

@@ -25,9 +25,16 @@ const std::uintptr_t kHugePage = 2u << 20;
 // whole huge page of memory.
 const std::size_t kSmallestAdvised = 4 * kHugePage;
 
-std::uintptr_t toHugePage(std::uintptr_t address)
+inline std::uintptr_t toHugePage(std::uintptr_t address)
 {
     return (address + kHugePage - 1) & ~(kHugePage - 1);
+}
+
+// A mapped block's size: whole pages, huge ones from a huge page on.
+inline std::size_t mappedSize(std::size_t bytes)
+{
+    const std::size_t page = bytes < kHugePage ? 4096 : kHugePage;
+    return (bytes + page - 1) & ~(page - 1);
 }
 } // namespace
 
@@ -67,67 +74,46 @@ void CSystem::adviseHugePages(void* start, std::size_t bytes)
 #endif
 }
 
-#if defined(__linux__)
-namespace
-{
-std::size_t mappedSize(std::size_t bytes)
-{
-    const std::size_t page = bytes < kHugePage ? 4096 : kHugePage;
-    return (bytes + page - 1) & ~(page - 1);
-}
-} // namespace
-
 void* CSystem::allocateBlock(std::size_t bytes)
 {
-    if (bytes < kMappedFrom)
-        return ::operator new(bytes);
-    const std::size_t size = mappedSize(bytes);
-    if (size < bytes || size + kHugePage < size)
-        throw std::bad_alloc();
-    if (bytes < kHugePage) {
-        void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+#if defined(__linux__)
+    if (bytes >= kMappedFrom) {
+        const std::size_t size = mappedSize(bytes);
+        // From a huge page on, one huge page more than needed, so that an aligned start lies
+        // inside; the parts before and after it go back at once.
+        const std::size_t slack = bytes < kHugePage ? 0 : kHugePage;
+        if (size < bytes || size + slack < size)
+            throw std::bad_alloc();
+        void* mapped = mmap(nullptr, size + slack, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         if (mapped == MAP_FAILED)
             throw std::bad_alloc();
-        return mapped;
-    }
-    // One huge page more than needed, so that an aligned start lies inside; the parts before
-    // and after it go back at once.
-    void* mapped = mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (mapped == MAP_FAILED)
-        throw std::bad_alloc();
-    const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(mapped);
-    const std::uintptr_t aligned = toHugePage(begin);
-    if (aligned > begin)
-        munmap(mapped, aligned - begin);
-    if (aligned + size < begin + size + kHugePage)
-        munmap(reinterpret_cast<void*>(aligned + size), begin + kHugePage - aligned);
-    // Aligned and whole, the block takes no more memory in huge pages than in small ones.
+        const std::uintptr_t begin = reinterpret_cast<std::uintptr_t>(mapped);
+        const std::uintptr_t aligned = slack ? toHugePage(begin) : begin;
+        if (aligned > begin)
+            munmap(mapped, aligned - begin);
+        if (aligned + size < begin + size + slack)
+            munmap(reinterpret_cast<void*>(aligned + size), begin + slack - aligned);
 #if defined(MADV_HUGEPAGE)
-    madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        // Aligned and whole, the block takes no more memory in huge pages than in small ones.
+        if (slack)
+            madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
 #endif
-    return reinterpret_cast<void*>(aligned);
+        return reinterpret_cast<void*>(aligned);
+    }
+#endif
+    return ::operator new(bytes);
 }
 
 void CSystem::releaseBlock(void* block, std::size_t bytes) noexcept
 {
-    if (!block)
-        return;
-    if (bytes < kMappedFrom)
-        ::operator delete(block);
-    else
+#if defined(__linux__)
+    if (block && bytes >= kMappedFrom) {
         munmap(block, mappedSize(bytes));
-}
-#else
-void* CSystem::allocateBlock(std::size_t bytes)
-{
-    return ::operator new(bytes);
-}
-
-void CSystem::releaseBlock(void* block, std::size_t) noexcept
-{
+        return;
+    }
+#endif
     ::operator delete(block);
 }
-#endif
 
 void CSystem::keepFreedMemoryInHeap()
 {
