@@ -82,17 +82,11 @@ bool CObjLoader::readWholeFile(const std::string& path, std::string& text)
 
 void* CObjLoader::loadFromFile(std::string name)
 {
-    return load(name, &CObjLoader::readWholeFile, kWindowSize, threads, kSmallestChunk);
+    return loadStreamed(name, &CObjLoader::readWholeFile, kWindowSize, threads, kSmallestChunk);
 }
 
 CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& readFile, std::size_t windowSize,
-                                    unsigned threadCount)
-{
-    return load(name, readFile, windowSize, threadCount, 1);
-}
-
-CMeshData* CObjLoader::load(const std::string& name, const FileReader& readFile, std::size_t windowSize,
-                            unsigned threadCount, std::uint64_t smallestChunk)
+                                    unsigned threadCount, std::uint64_t smallestChunk)
 {
     beginLoad(name);
     try {

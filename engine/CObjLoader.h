@@ -34,11 +34,11 @@ public:
 
     // loadFromFile with its parts chosen, for tests and fuzzing: the file is read through a
     // window of windowSize bytes at first (grown for longer lines), libraries through readFile.
-    // With threads above 1 the file is cut into line-aligned chunks, however small it is,
-    // parsed by that many threads at once and joined; the mesh and the log lines are those
-    // of one thread.
+    // With threads above 1 the file is cut into line-aligned chunks, parsed by up to that
+    // many threads at once, each taking smallestChunk bytes or more (by default however
+    // small the file), and joined; the mesh and the log lines are those of one thread.
     CMeshData* loadStreamed(const std::string& fileName, const FileReader& readFile, std::size_t windowSize,
-                            unsigned threads = 1);
+                            unsigned threads = 1, std::uint64_t smallestChunk = 1);
 
     // The load once the model is in memory: fileName names it in messages and gives the
     // libraries' folder, readFile supplies the libraries. Throws like loadFromFile.
@@ -63,9 +63,6 @@ private:
     // Reading the model (CObjLoader.cpp).
     void clearWorkingData();
     void beginLoad(const std::string& fileName);
-    // Each thread takes at least smallestChunk bytes of the file.
-    CMeshData* load(const std::string& fileName, const FileReader& readFile, std::size_t windowSize, unsigned threads,
-                    std::uint64_t smallestChunk);
     [[noreturn]] void abandonLoad();                   // in a handler: clears, then fails with the reason
     CMeshData* finishLoad(const FileReader& readFile);
     [[noreturn]] void reject(std::uint64_t line, const std::string& reason);
