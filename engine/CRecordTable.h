@@ -27,6 +27,7 @@ public:
 
 private:
     static std::uint64_t hash(const float* record);
+    void grow();                                       // twice the size, the records it held in again
 
     const float* records;
     CUninitialisedVector<std::uint32_t> slots;         // record number + 1; 0: empty
@@ -52,22 +53,23 @@ void CRecordTable<Floats>::clear(std::size_t most)
 template <std::size_t Floats>
 std::uint64_t CRecordTable<Floats>::hash(const float* record)
 {
-    // The floats two at a time as one 64-bit word, each word mixed in.
+    // The floats two at a time as one 64-bit word, each word multiplied in; mixed once.
     std::uint64_t h = 0;
     for (std::size_t i = 0; i < Floats; i += 2) {
         std::uint64_t word = 0;
         std::memcpy(&word, record + i, (i + 1 < Floats ? 2 : 1) * sizeof(float));
         h = (h ^ word) * 0x9E3779B97F4A7C15ull;
-        h ^= h >> 31;
-        h *= 0xBF58476D1CE4E5B9ull;
-        h ^= h >> 29;
     }
-    return h;
+    h ^= h >> 31;
+    h *= 0xBF58476D1CE4E5B9ull;
+    return h ^ (h >> 29);
 }
 
 template <std::size_t Floats>
 std::uint32_t CRecordTable<Floats>::findOrAdd(std::uint32_t number)
 {
+    if (2 * (used + 1) > slots.size())
+        grow();
     const float* record = records + static_cast<std::size_t>(number) * Floats;
     const std::size_t mask = slots.size() - 1;
     std::size_t slot = hash(record) & mask;
@@ -76,20 +78,25 @@ std::uint32_t CRecordTable<Floats>::findOrAdd(std::uint32_t number)
         if (std::memcmp(records + static_cast<std::size_t>(found) * Floats, record, Floats * sizeof(float)) == 0)
             return found;
     }
-    if (2 * (used + 1) > slots.size()) {
-        // Twice the size, the records it held going in again, then this one.
-        CUninitialisedVector<std::uint32_t> old(slots.size() * 2, 0);
-        old.swap(slots);
-        used = 0;
-        for (std::uint32_t entry : old) {
-            if (entry != 0)
-                findOrAdd(entry - 1);
-        }
-        return findOrAdd(number);
-    }
     slots[slot] = number + 1;
     ++used;
     return number;
+}
+
+template <std::size_t Floats>
+void CRecordTable<Floats>::grow()
+{
+    CUninitialisedVector<std::uint32_t> old(slots.size() * 2, 0);
+    old.swap(slots);
+    const std::size_t mask = slots.size() - 1;
+    for (std::uint32_t entry : old) {
+        if (entry == 0)
+            continue;
+        std::size_t slot = hash(records + static_cast<std::size_t>(entry - 1) * Floats) & mask;
+        while (slots[slot] != 0)
+            slot = (slot + 1) & mask;
+        slots[slot] = entry;
+    }
 }
 
 } // namespace VELK

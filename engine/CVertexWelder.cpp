@@ -15,13 +15,14 @@ namespace
 {
 
 const std::uint32_t kFloats = CVertexRecord::kFloats;
+using Numbers = CUninitialisedVector<std::uint32_t>;
 
 // Positions written more than once under different numbers: each number to the first one
 // with the same bits, so that equal positions share the vertices standing on them.
-CUninitialisedVector<std::uint32_t> firstOfEqualPositions(const float* positions, std::size_t count)
+Numbers firstOfEqualPositions(const float* positions, std::size_t count)
 {
     CRecordTable<3> table(positions, count);
-    CUninitialisedVector<std::uint32_t> first(count);
+    Numbers first(count);
     for (std::size_t p = 0; p < count; ++p)
         first[p] = table.findOrAdd(static_cast<std::uint32_t>(p));
     return first;
@@ -42,15 +43,15 @@ std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& c
     const bool hasTexCoords = elements.texCoordCount != 0;
     const std::size_t texCoordAt = CVertexRecord::texCoordAt(hasNormals);
     std::size_t made = 0;                              // vertices so far
-    CUninitialisedVector<std::uint32_t> previousOnPosition;     // per vertex: the one made before it on its position, + 1
+    Numbers previousOnPosition;                        // per vertex: the one made before it on its position, + 1
     previousOnPosition.reserve(count);
 
     // Equal records have equal positions, so a record is looked for only among the vertices
     // of its position: exporters write the faces around a position close together, and the
     // few vertices on it were made a moment ago and are still in the processor's cache.
     // A large table over all records would be waited for at every new vertex.
-    const CUninitialisedVector<std::uint32_t> samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
-    CUninitialisedVector<std::uint32_t> newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
+    const Numbers samePosition = firstOfEqualPositions(elements.positions, elements.positionCount);
+    Numbers newestOnPosition(samePosition.size(), 0);  // vertex + 1; 0: none
     CUninitialisedVector<std::uint8_t> crowded(samePosition.size(), 0);
     CRecordTable<kFloats> crowdedRecords(vertices);
 
@@ -63,7 +64,8 @@ std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& c
         std::memcpy(record + CVertexRecord::kPositionAt, elements.positions + 3 * static_cast<std::size_t>(p - 1),
                     3 * sizeof(float));
         if (n != 0)
-            std::memcpy(record + CVertexRecord::kNormalAt, elements.normals + 3 * static_cast<std::size_t>(n - 1), 3 * sizeof(float));
+            std::memcpy(record + CVertexRecord::kNormalAt, elements.normals + 3 * static_cast<std::size_t>(n - 1),
+                        3 * sizeof(float));
         if (t != 0)
             std::memcpy(record + texCoordAt, elements.texCoords + 2 * static_cast<std::size_t>(t - 1), 2 * sizeof(float));
         const std::uint32_t position = samePosition[static_cast<std::size_t>(p - 1)];
