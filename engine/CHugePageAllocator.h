@@ -68,10 +68,8 @@ public:
 template <typename T>
 using CUninitialisedVector = std::vector<T, CHugePageAllocator<T>>;
 
-// Room for a list that a text of textBytes is about to fill. Where that text is as large as
-// a mapped block, the list starts in one, so that the small blocks of its first steps are not
-// left behind in the heap of the thread that fills it, which would keep them to the end of
-// the process.
+// Room for a list that a text of textBytes is about to fill: a large one starts in a mapped
+// block, so that its first small steps are not left in the heap of the thread that fills it.
 template <typename T>
 void reserveForText(CUninitialisedVector<T>& list, std::uint64_t textBytes)
 {

@@ -15,9 +15,8 @@ public:
     virtual ~VLoader();
     virtual void* loadFromFile(std::string fileName) = 0;             // throws DEBUGGING::CException
     virtual void saveToFile(void* data, std::string fileName) = 0;    // throws DEBUGGING::CException
-    // What loadFromFile makes, in a word: kPicture (a CPicture), kModel (a CMeshData); null
-    // when the loader does not state it, so that a loader of the designed operations alone
-    // still loads, though nothing is taken from it as a picture or a model.
+    // What loadFromFile makes: kPicture (a CPicture), kModel (a CMeshData); null when not
+    // stated, as by a loader of the designed operations alone, which is then no picture or model.
     virtual const char* getProduct() const;
     static constexpr const char* kPicture = "picture";
     static constexpr const char* kModel = "model";

@@ -108,7 +108,7 @@ void closeWindow()
 
 int runViewer(int argc, char** argv)
 {
-    const ViewerOptions options = startProgram(argc, argv, false, nullptr);
+    const ViewerOptions options = startProgram(argc, argv, false, [](const ViewerOptions&) {});
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(specialKeys);
@@ -137,16 +137,12 @@ ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenS
     int glutArgc = 1;                                  // GLUT gets no options of ours
     openWindow(glutArgc, argv, snapshot ? options.width : static_cast<int>(windowWidth),
                snapshot ? options.height : static_cast<int>(windowHeight), title.c_str());
-    const auto step = [betweenSteps, &options]() {
-        if (betweenSteps)
-            betweenSteps(options);
-    };
-    step();
+    betweenSteps(options);
     engineStartup();
     initGLState();
-    step();
+    betweenSteps(options);
     loadScene(model);
-    step();
+    betweenSteps(options);
     return options;
 }
 

@@ -10,7 +10,7 @@ int runViewer(int argc, char** argv);                  // does not return: ends 
 
 // The start-up both programs share: the heap's settings, the command line, the engine
 // shutdown on the at-exit list, the exit signals, the window, the engine and the fixed GL
-// state, the model. betweenSteps, when given, runs after the window, the engine and the model.
+// state, the model. betweenSteps runs after the window, after the engine and after the model.
 ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenSteps)(const ViewerOptions&));
 
 // Opens the GLUT window with the viewer's display mode; the engine shutdown then runs
