@@ -26,7 +26,7 @@ bool restOfStatement(const char*& begin, const char*& end)
 } // namespace
 
 CObjParse::CObjParse(bool startsFile)
-    : emittedCorners(0), lineNumber(0), startsFile(startsFile), highest{0, 0, 0}
+    : emittedCorners(0), startsFile(startsFile), lineNumber(0), highest{0, 0, 0}
 {
 }
 

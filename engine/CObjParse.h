@@ -71,7 +71,6 @@ public:
     CUninitialisedVector<std::uint32_t> texCoordIndices;
     CUninitialisedVector<std::uint32_t> faceSizes;     // corners per face; a face of c gives c - 2 triangles
     std::uint64_t emittedCorners;                      // 3 per triangle
-    std::uint64_t lineNumber;                          // lines read
 
 private:
     struct CForwardUse                                 // a number beyond the elements read so far
@@ -103,10 +102,11 @@ private:
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::uint32_t resolveNumber(ElementKind kind, const char* begin, const char* end);  // 0 for none yet
-    std::size_t reach(ElementKind kind) const;        // the largest number the fast paths take
+    std::size_t reach(ElementKind kind) const;         // the largest number the fast paths take
     void dropCorners(std::size_t firstCorner);         // those of a face that draws nothing
 
     const bool startsFile;
+    std::uint64_t lineNumber;                          // of the line being read, from 1
     CFault firstFault;                                 // the earliest faulty line
     CFault ifFilled[ELEMENT_KINDS];                    // the first fault while the list was empty: counts if it fills
     std::vector<CForwardUse> forward[ELEMENT_KINDS];   // each a larger number than the one before
