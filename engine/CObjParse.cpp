@@ -225,13 +225,4 @@ void CObjParse::noteFault(std::uint64_t line, const std::string& reason)
         firstFault = CFault{line, reason};
 }
 
-std::size_t CObjParse::elementCount(ElementKind kind) const
-{
-    switch (kind) {
-    case POSITION: return positions.size() / 3;
-    case TEXCOORD: return texCoords.size() / 2;
-    default:       return normals.size() / 3;
-    }
-}
-
 } // namespace VELK

@@ -47,8 +47,6 @@ public:
     void streamLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize);
     void parseText(const char* begin, const char* end);  // a whole text in memory
 
-    std::size_t elementCount(ElementKind kind) const;
-
     // The fault that rejects a file read whole in one parse; line 0 when there is none.
     CFault fileFault() const;
 
@@ -99,6 +97,7 @@ private:
     void noteFault(std::uint64_t line, const std::string& reason);  // the earliest line is kept
 
     // Corner numbers (CObjParseCorners.cpp).
+    std::size_t elementCount(ElementKind kind) const;
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::uint32_t resolveNumber(ElementKind kind, const char* begin, const char* end);  // 0 for none yet

@@ -58,6 +58,15 @@ std::string numberFault(int kind, const std::string& number, const char* what)
 
 } // namespace
 
+inline std::size_t CObjParse::elementCount(ElementKind kind) const
+{
+    switch (kind) {
+    case POSITION: return positions.size() / 3;
+    case TEXCOORD: return texCoords.size() / 2;
+    default:       return normals.size() / 3;
+    }
+}
+
 // The fast paths take the first row of the table only, and above count in a chunk further
 // on, where count does not hold the chunks before.
 inline std::size_t CObjParse::reach(ElementKind kind) const
