@@ -47,10 +47,12 @@ void* CFactoryLoader::loadFromFile(std::string fileName, const std::string& prod
     const std::shared_ptr<VLoader> loader = findLoader(fileName);
     if (!loader)
         return nullptr;
-    const std::string made = loader->getProduct();
-    if (made != product) {
-        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR, "VELK::CFactoryLoader::loadFromFile : " + fileName + " : a " +
-                                                        made + ", not a " + product);
+    const char* made = loader->getProduct();
+    if (!made || made != product) {
+        const std::string kind = made ? "a " + std::string(made)
+                                      : "the loader of \"" + loader->getExtensions() + "\" states no product";
+        DEBUGGING::logMessage(DEBUGGING::LOG_ERROR,
+                              "VELK::CFactoryLoader::loadFromFile : " + fileName + " : " + kind + ", not a " + product);
         return nullptr;
     }
     return load(loader, fileName);

@@ -20,9 +20,9 @@ public:
     ~CFactoryLoader() override;                        // unregisterAll
     void registerLoader(VLoader* loader);              // taken over when one of its extensions is stored
     void* loadFromFile(std::string fileName);          // caller owns the result; null on any failure
-    // The same for a file that must become the given product ("picture", "model"): a file
-    // whose extension belongs to a loader of anything else is refused before it is read,
-    // so the result, when not null, is of the kind asked for.
+    // The same for a file that must become the given product (VLoader::kPicture, kModel): a
+    // file whose extension belongs to a loader of anything else, or of a product it does not
+    // state, is refused before it is read, so the result, when not null, is of the kind asked for.
     void* loadFromFile(std::string fileName, const std::string& product);
     void unregisterAll();                              // destroys each loader once
 

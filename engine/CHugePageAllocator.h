@@ -1,14 +1,15 @@
 #pragma once
-// An allocator for the large arrays of a load: blocks come from CMemoryPages, so that a
-// vector that grows by copying is served by huge pages from its first write on and hands
-// each old block back to the system as it moves.
+// An allocator for the large arrays of a load: blocks come from CSystem, so that a vector
+// that grows by copying is served by huge pages from its first write on and hands each old
+// block back to the system as it moves.
 
 #include <cstddef>
+#include <cstdint>
 #include <new>
 #include <utility>
 #include <vector>
 
-#include "engine/CMemoryPages.h"
+#include "engine/CSystem.h"
 
 namespace VELK
 {
@@ -29,12 +30,12 @@ public:
     {
         if (count > static_cast<std::size_t>(-1) / sizeof(T))
             throw std::bad_alloc();
-        return static_cast<T*>(CMemoryPages::allocate(count * sizeof(T)));
+        return static_cast<T*>(CSystem::allocateBlock(count * sizeof(T)));
     }
 
     void deallocate(T* block, std::size_t count) noexcept
     {
-        CMemoryPages::release(block, count * sizeof(T));
+        CSystem::releaseBlock(block, count * sizeof(T));
     }
 
     // Elements made without a value are left as the memory holds them, as new[] leaves
@@ -62,8 +63,18 @@ public:
     }
 };
 
-// A vector whose blocks are advised as above: for arrays of megabytes, filled at once.
+// A vector for arrays of megabytes, filled at once: resize() leaves the elements it adds
+// uninitialised (resize(n, value) and push_back still write theirs).
 template <typename T>
-using CHugeVector = std::vector<T, CHugePageAllocator<T>>;
+using CUninitialisedVector = std::vector<T, CHugePageAllocator<T>>;
+
+// Room for a list that a text of textBytes is about to fill: a large one starts in a mapped
+// block, so that its first small steps are not left in the heap of the thread that fills it.
+template <typename T>
+void reserveForText(CUninitialisedVector<T>& list, std::uint64_t textBytes)
+{
+    if (textBytes >= CSystem::kMappedFrom)
+        list.reserve(CSystem::kMappedFrom / sizeof(T));
+}
 
 } // namespace VELK

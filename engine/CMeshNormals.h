@@ -14,10 +14,9 @@ public:
     // reach it through shared edges whose two sides meet at no more than creaseDegrees are
     // averaged, each weighted by its angle at the position. Positions are matched by value.
     // A corner of a triangle without area gets (0, 0, 1). Other corners keep their normal bit
-    // for bit. Afterwards the records are 32 bytes with the position at byte 0, the normal at
-    // 12 and the texture coordinate (if any) at 24; corners given different normals no longer
-    // share a vertex, equal records do, and the indices keep their order, so the subsets stay
-    // as they are.
+    // for bit. Afterwards the records are laid out as CVertexRecord gives them for a mesh
+    // with normals; corners given different normals no longer share a vertex, equal records
+    // do, and the indices keep their order, so the subsets stay as they are.
     // Returns false and leaves the mesh as it is when its layout is not one of those the OBJ
     // loader makes, or when an index names no vertex.
     static bool fillMissing(CMeshData& mesh, float creaseDegrees = kCreaseDegrees);

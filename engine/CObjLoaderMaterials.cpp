@@ -55,7 +55,7 @@ void CObjLoader::readMaterials(const char* begin, const char* end)
     const std::size_t firstOfLibrary = materials.size();
     std::string joined;
     std::uint64_t lines = 0;
-    const char* line = skipByteOrderMark(begin, end);
+    const char* line = CObjText::skipByteOrderMark(begin, end);
     while (line != end) {
         const char* newline = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
         if (newline && CObjText::continues(line, newline)) {

@@ -4,6 +4,7 @@
 // starts with '#' ends the statement. A line ending in a backslash goes on in the next one.
 
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 class CObjText
@@ -64,6 +65,12 @@ public:
     // text stops inside the statement and more of it may still come (atEnd false).
     static const char* joinContinued(const char* begin, const char* end, bool atEnd, std::string& joined,
                                      std::uint64_t& lines);
+
+    // The text without a byte order mark at its start.
+    static const char* skipByteOrderMark(const char* begin, const char* end)
+    {
+        return end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0 ? begin + 3 : begin;
+    }
 
     // A file name as written, with back slashes (folders written on Windows) turned to '/'.
     static std::string fileNameFrom(const char* begin, const char* end);

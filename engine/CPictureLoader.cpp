@@ -277,7 +277,7 @@ void* CPictureLoader::loadFromFile(std::string fileName)
 
 const char* CPictureLoader::getProduct() const
 {
-    return "picture";
+    return kPicture;
 }
 
 CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsigned char* bytes,

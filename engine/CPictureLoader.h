@@ -25,7 +25,7 @@ public:
 
     void* loadFromFile(std::string fileName) override;                // a new CPicture
     void saveToFile(void* data, std::string fileName) override;       // data: a CPicture, not taken over
-    const char* getProduct() const override;                          // "picture"
+    const char* getProduct() const override;                          // kPicture
 
     // The parsing step: the bytes of a file of the kind that fileName's extension names
     // (any letter case); fileName appears only in the error. Throws like loadFromFile.

@@ -1,6 +1,6 @@
 #pragma once
-// Welding: each face corner becomes a 32-byte vertex record, and corners whose records are
-// equal bit for bit share one vertex.
+// Welding: each face corner becomes a vertex record (CVertexRecord), and corners whose
+// records are equal bit for bit share one vertex.
 
 #include <cstddef>
 #include <cstdint>
@@ -11,8 +11,6 @@ namespace VELK
 class CVertexWelder
 {
 public:
-    static constexpr std::uint32_t kFloats = 8;        // per record: position, normal, texture coordinate
-
     struct CElements                                   // the lists that corners name; not owned
     {
         const float* positions;                        // x, y, z each
@@ -34,8 +32,8 @@ public:
     // Fills vertices, which has room for corners.count records (all corners distinct, the
     // worst case), with each distinct record once, in order of first use, writes the vertex
     // number of corner k to vertexOfCorner[k], and returns the number of vertices made.
-    // Records hold the position, then the normal when the file has normals, then the texture
-    // coordinate; zeros elsewhere. vertexOfCorner may be corners.positions itself: each
+    // The records are laid out as CVertexRecord says for a mesh with normals when the list
+    // of normals is not empty. vertexOfCorner may be corners.positions itself: each
     // corner's position number is read before its vertex number is written. Pages of
     // vertices never written take no memory, so that the mesh's array can be welded into in
     // place.

@@ -13,6 +13,11 @@ VLoader::VLoader(std::string extensions) : extensions(std::move(extensions)) {}
 
 VLoader::~VLoader() = default;
 
+const char* VLoader::getProduct() const
+{
+    return nullptr;
+}
+
 const std::string& VLoader::getExtensions() const
 {
     return extensions;

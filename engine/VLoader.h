@@ -15,8 +15,11 @@ public:
     virtual ~VLoader();
     virtual void* loadFromFile(std::string fileName) = 0;             // throws DEBUGGING::CException
     virtual void saveToFile(void* data, std::string fileName) = 0;    // throws DEBUGGING::CException
-    // What loadFromFile makes, in a word: "picture" (a CPicture), "model" (a CMeshData).
-    virtual const char* getProduct() const = 0;
+    // What loadFromFile makes: kPicture (a CPicture), kModel (a CMeshData); null when not
+    // stated, as by a loader of the designed operations alone, which is then no picture or model.
+    virtual const char* getProduct() const;
+    static constexpr const char* kPicture = "picture";
+    static constexpr const char* kModel = "model";
     const std::string& getExtensions() const;
 
     // A standard exception that ended a load, in the words of a reason line.

@@ -33,6 +33,7 @@ namespace
 namespace fs = std::filesystem;
 
 const char* const kFolder = "scene/";
+const char* const kModel = "m.obj";
 const std::string kMarker = "\n=file ";
 const std::size_t kMaxFiles = 8;
 
@@ -91,8 +92,6 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     // Every run would add its lines to global.log, and "Loading..." to the output.
     DEBUGGING::CLogManager::getInstance().shutdown();
     std::cout.setstate(std::ios::failbit);
-    dataFolder = kFolder;
-    modelFileName = "m.obj";
     return 0;
 }
 
@@ -104,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fs::create_directory(kFolder, ignored);
 
     std::size_t at = input.find(kMarker);
-    writeEntry(modelFileName, input.substr(0, at));
+    writeEntry(kModel, input.substr(0, at));
     for (std::size_t files = 1; at != std::string::npos && files < kMaxFiles; ++files) {
         const std::size_t nameStart = at + kMarker.size();
         const std::size_t nameEnd = input.find("=\n", nameStart);
@@ -116,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at = next;
     }
 
-    loadScene();
+    loadScene(std::string(kFolder) + kModel);
     startView(true);                                   // framed from the model's own bounds
     if (sceneHasModel()) {
         renderFrame();

@@ -21,6 +21,7 @@
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
 #include "engine/CResourceManager.h"
+#include "engine/CVertexRecord.h"
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
@@ -36,12 +37,13 @@ VELK::CFactoryLoader* const factoryLoader = &VELK::CFactoryLoader::getInstance()
 VELK::CResourceManager* const resourceManager = &VELK::CResourceManager::getInstance();
 VELK_GL::GLRenderer* const renderer = &VELK_GL::GLRenderer::getInstance();
 
+std::string modelName;                                 // the model's resource key: its file name
 // One flag per group of the model: its diffuse colour lets what lies behind show through.
 std::vector<bool> seeThroughGroups;
 
 VELK_GL::CGLModel* findModel()
 {
-    return dynamic_cast<VELK_GL::CGLModel*>(resourceManager->getResource(modelFileName));
+    return dynamic_cast<VELK_GL::CGLModel*>(resourceManager->getResource(modelName));
 }
 
 // The key each texture name of the model is stored under: the name itself, or, for another
@@ -59,7 +61,7 @@ std::string textureKey(const std::string& name)
 // (its device and inode), so that tex.png, ./tex.png and sub/../tex.png load one picture;
 // a name that reaches no file stands for itself. A picture that does not load leaves its
 // groups untextured; each is tried once, however many materials name it.
-void loadTextures(const VELK_GL::CGLModel& model)
+void loadTextures(const VELK_GL::CGLModel& model, const std::string& folder)
 {
     textureKeys.clear();
     std::map<std::pair<dev_t, ino_t>, std::string> keyOfFile;
@@ -67,7 +69,7 @@ void loadTextures(const VELK_GL::CGLModel& model)
         const std::string name = model.getTextureName(group);
         if (name.empty() || textureKeys.count(name))
             continue;
-        const std::string path = dataFolder + name;
+        const std::string path = folder + name;
         std::string key = name;
         struct stat file;
         if (::stat(path.c_str(), &file) == 0)
@@ -76,7 +78,7 @@ void loadTextures(const VELK_GL::CGLModel& model)
         if (key != name || resourceManager->getResource(name))
             continue;
         // Asked for as a picture: a file of any other kind is refused before it is read.
-        std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, "picture")));
+        std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, VELK::VLoader::kPicture)));
         if (!picture)
             continue;
         Texture* texture = new Texture();
@@ -89,19 +91,9 @@ void loadTextures(const VELK_GL::CGLModel& model)
 // groups are see-through.
 void noteMesh(const CMeshData& mesh)
 {
-    modelBounds = ModelBounds();
-    for (std::uint32_t e = 0; mesh.vertexElements && mesh.vertices && e < mesh.vertexElementCount; ++e) {
-        const CVertexElement& element = mesh.vertexElements[e];
-        if (element.usage == CVertexElement::USAGE_NONE)
-            break;
-        if (element.usage == CVertexElement::USAGE_POSITION && element.format == CVertexElement::FORMAT_FLOAT3 &&
-            element.offset % sizeof(float) == 0 &&
-            element.offset + 3 * sizeof(float) <= mesh.vertexSize && mesh.vertexSize % sizeof(float) == 0) {
-            const std::size_t stride = mesh.vertexSize / sizeof(float);
-            modelBounds = measureBounds(mesh.vertices + element.offset / sizeof(float), mesh.vertexCount, stride);
-            break;
-        }
-    }
+    modelBounds = mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord)
+                      ? measureBounds(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats)
+                      : ModelBounds();
     seeThroughGroups.clear();
     for (const CMeshSubset& subset : mesh.subsets)
         seeThroughGroups.push_back(subset.material.diffuse[3] < 1.0f);
@@ -113,9 +105,6 @@ bool isSeeThrough(unsigned group)
 }
 } // namespace
 
-std::string modelFileName = "005.obj";
-std::string dataFolder = "Data/";
-
 void engineStartup()
 {
     renderer->init();
@@ -123,14 +112,17 @@ void engineStartup()
     factoryLoader->registerLoader(new VELK::CObjLoader());
 }
 
-void loadScene()
+void loadScene(const std::string& path)
 {
     // Wall time, which is what the user waited; the processor clock would also count
     // the time of the driver's other threads.
     const auto start = std::chrono::steady_clock::now();
-    if (!resourceManager->getResource(modelFileName)) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    modelName = path.substr(folder.size());
+    if (!resourceManager->getResource(modelName)) {
         // Asked for as a model: a picture named as the model is refused before it is read.
-        CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(dataFolder + modelFileName, "model"));
+        CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(path, VELK::VLoader::kModel));
         if (mesh) {
             // Corners without a normal in the file get one from the faces around them; a
             // layout the computation does not know is drawn as it came.
@@ -138,9 +130,9 @@ void loadScene()
             noteMesh(*mesh);
             VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
             model->build(*mesh);
-            resourceManager->addResource(modelFileName, model);
+            resourceManager->addResource(modelName, model);
             delete mesh;
-            loadTextures(*model);
+            loadTextures(*model, folder);
         }
     }
     const auto stop = std::chrono::steady_clock::now();
@@ -162,7 +154,7 @@ void drawScene()
 {
     VELK_GL::CGLModel* model = findModel();
     if (!model) {
-        std::cout << modelFileName << " not found!" << std::endl;
+        std::cout << modelName << " not found!" << std::endl;
         return;
     }
     // Opaque groups first, in group order; then the see-through ones over them, blended,

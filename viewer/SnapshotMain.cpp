@@ -10,7 +10,6 @@
 #include "debugging/CLogManager.h"
 #include "engine/CPicture.h"
 #include "viewer/ExitSignals.h"
-#include "viewer/HeapReuse.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -31,26 +30,11 @@ void endIfAsked(const ViewerOptions& options)
 
 int main(int argc, char** argv)
 {
-    ignoreClosedPipes();
-    keepFreedMemoryForReuse();
-    const ViewerOptions options = readOptions(argc, argv, true);
-    const std::string model = options.model.empty() ? "Data/005.obj" : options.model;
-    std::atexit(engineShutdown);
-    catchExitSignals();
-    int glutArgc = 1;                                  // GLUT gets no options of ours
-    openWindow(glutArgc, argv, options.width, options.height, "velk-snapshot");
-    endIfAsked(options);
-
-    chooseModel(options);
-    engineStartup();
-    initGLState();
-    endIfAsked(options);
-    loadScene();
-    endIfAsked(options);
+    const ViewerOptions options = startProgram(argc, argv, true, endIfAsked);
     if (!sceneHasModel()) {
         // Pointing to the log is only of use when the log could be written.
         const bool logged = DEBUGGING::globalLog && DEBUGGING::globalLog->isWritten();
-        std::cerr << "velk-snapshot: " << model << " could not be loaded"
+        std::cerr << "velk-snapshot: " << modelPath(options) << " could not be loaded"
                   << (logged ? " (global.log says why)\n" : "\n");
         std::exit(1);
     }

@@ -11,8 +11,8 @@
 #include <iostream>
 
 #include "engine/CPictureLoader.h"
+#include "engine/CSystem.h"
 #include "viewer/ExitSignals.h"
-#include "viewer/HeapReuse.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -108,16 +108,7 @@ void closeWindow()
 
 int runViewer(int argc, char** argv)
 {
-    ignoreClosedPipes();
-    keepFreedMemoryForReuse();
-    const ViewerOptions options = readOptions(argc, argv, false);
-    chooseModel(options);
-    const std::string title = options.model.empty() ? "My Window" : modelFileName + " - velk-viewer";
-    std::atexit(engineShutdown);
-    catchExitSignals();
-    int glutArgc = 1;                                  // GLUT gets no options of ours
-    openWindow(glutArgc, argv, static_cast<int>(windowWidth), static_cast<int>(windowHeight), title.c_str());
-
+    const ViewerOptions options = startProgram(argc, argv, false, [](const ViewerOptions&) {});
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(specialKeys);
@@ -126,13 +117,34 @@ int runViewer(int argc, char** argv)
     glutDisplayFunc(display);
     glutIdleFunc(idle);
     glutCloseFunc(closeWindow);
-
-    engineStartup();
-    initGLState();
-    loadScene();
     startView(options.framesAtStart());
     glutMainLoop();
     return 0;
+}
+
+ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenSteps)(const ViewerOptions&))
+{
+    ignoreClosedPipes();
+    // Before anything large is allocated.
+    VELK::CSystem::keepFreedMemoryInHeap();
+    VELK::CSystem::growHeapInHugePages();
+    const ViewerOptions options = readOptions(argc, argv, snapshot);
+    const std::string model = modelPath(options);
+    std::atexit(engineShutdown);
+    catchExitSignals();
+    const std::string title = snapshot               ? "velk-snapshot"
+                              : options.model.empty() ? "My Window"
+                                                      : model.substr(model.rfind('/') + 1) + " - velk-viewer";
+    int glutArgc = 1;                                  // GLUT gets no options of ours
+    openWindow(glutArgc, argv, snapshot ? options.width : static_cast<int>(windowWidth),
+               snapshot ? options.height : static_cast<int>(windowHeight), title.c_str());
+    betweenSteps(options);
+    engineStartup();
+    initGLState();
+    betweenSteps(options);
+    loadScene(model);
+    betweenSteps(options);
+    return options;
 }
 
 void openWindow(int& argc, char** argv, int width, int height, const char* title)
@@ -145,13 +157,9 @@ void openWindow(int& argc, char** argv, int width, int height, const char* title
     std::atexit(shutdownWhileWindowExists);
 }
 
-void chooseModel(const ViewerOptions& options)
+std::string modelPath(const ViewerOptions& options)
 {
-    if (options.model.empty())
-        return;                                        // the bundled model, where it always was
-    const std::size_t slash = options.model.rfind('/');
-    dataFolder = slash == std::string::npos ? "" : options.model.substr(0, slash + 1);
-    modelFileName = slash == std::string::npos ? options.model : options.model.substr(slash + 1);
+    return options.model.empty() ? kBundledModel : options.model;
 }
 
 void initGLState()

@@ -4,18 +4,21 @@
 #include <string>
 
 #include "engine/CPicture.h"
-
-struct ViewerOptions;
+#include "viewer/ViewerOptions.h"
 
 int runViewer(int argc, char** argv);                  // does not return: ends through exit
+
+// The start-up both programs share: the heap's settings, the command line, the engine
+// shutdown on the at-exit list, the exit signals, the window, the engine and the fixed GL
+// state, the model. betweenSteps runs after the window, after the engine and after the model.
+ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenSteps)(const ViewerOptions&));
 
 // Opens the GLUT window with the viewer's display mode; the engine shutdown then runs
 // from the at-exit list while the window and its context still exist.
 void openWindow(int& argc, char** argv, int width, int height, const char* title);
 
-// The model named on the command line, or the bundled one: sets the data folder and the
-// model's file name.
-void chooseModel(const ViewerOptions& options);
+// The model named on the command line, or the bundled one.
+std::string modelPath(const ViewerOptions& options);
 
 // One frame without the swap: clear, the model rotations, the scene.
 void renderFrame();

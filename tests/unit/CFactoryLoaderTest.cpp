@@ -64,6 +64,17 @@ private:
     Thrown thrown;
 };
 
+// A loader as a program outside the engine writes one: the designed operations alone.
+class PlainLoader : public VELK::VLoader
+{
+public:
+    PlainLoader() : VLoader("raw") {}
+    void* loadFromFile(std::string) override { return &loaded; }
+    void saveToFile(void*, std::string) override {}
+
+    int loaded = 0;
+};
+
 class FactoryLoader : public testing::Test
 {
 protected:
@@ -272,6 +283,17 @@ TEST_F(FactoryLoader, FileOfAnotherProductIsRefusedBeforeItIsRead)
     EXPECT_EQ(log.sinceMark(),
               (Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/other.obj : a model, not a picture",
                      "T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : sign.png : a picture, not a model"}));
+}
+
+// It loads through the factory as before; the scene, asking for a picture, is refused.
+TEST_F(FactoryLoader, PlainLoaderLoadsButIsNoPicture)
+{
+    auto* plain = new PlainLoader();
+    factory.registerLoader(plain);
+    EXPECT_EQ(factory.loadFromFile("Data/x.raw"), &plain->loaded);
+    EXPECT_EQ(factory.loadFromFile("Data/x.raw", VELK::VLoader::kPicture), nullptr);
+    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CFactoryLoader::loadFromFile : Data/x.raw : the loader of "
+                                     "\"raw\" states no product, not a picture"});
 }
 
 TEST_F(FactoryLoader, ErrorLevelStaysInForceAfterAFailure)

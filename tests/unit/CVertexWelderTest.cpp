@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/CVertexRecord.h"
 #include "engine/CVertexWelder.h"
 
 namespace
@@ -16,12 +17,12 @@ Numbers weld(const Floats& positions, const Floats& normals, const Floats& texCo
              const Numbers& n, Floats& vertices)
 {
     // Written over the position numbers, into room for every corner, as the loader does.
-    vertices.resize(p.size() * VELK::CVertexWelder::kFloats);
+    vertices.resize(p.size() * CVertexRecord::kFloats);
     const std::size_t made = VELK::CVertexWelder::weldInto(
         {positions.data(), positions.size() / 3, normals.data(), normals.size() / 3, texCoords.data(),
          texCoords.size() / 2},
         {p.data(), t.data(), n.data(), p.size()}, vertices.data(), p.data());
-    vertices.resize(made * VELK::CVertexWelder::kFloats);
+    vertices.resize(made * CVertexRecord::kFloats);
     return p;
 }
 

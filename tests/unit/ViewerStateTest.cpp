@@ -1,8 +1,10 @@
 // Camera steps and drag rotation in the viewer's exact float arithmetic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "viewer/ViewerState.h"
@@ -127,10 +129,23 @@ TEST(ViewerFraming, BoundsTakeFinitePositionsOnly)
     EXPECT_FALSE(measureBounds(huge, 2, 3).known);                // beyond what a float view holds
 }
 
-TEST(ViewerFraming, TheSphereFillsTheSmallerFieldOfView)
+// Pixels from the picture's centre to the outline of a sphere about the origin, seen from
+// the eye at (d, d, 0) with the vertical field of 45 degrees, in a window of the height.
+double outlinePixels(double radius, double d, double height)
 {
-    const double half = 22.5 * M_PI / 180.0;
-    EXPECT_NEAR(fittingDistance(1e-3, 4.0 / 3.0), 1.1e-3 / std::sin(half) / std::sqrt(2.0), 1e-15);
-    // A tall window: the narrower horizontal angle decides, from farther away.
-    EXPECT_NEAR(fittingDistance(1.0, 0.5), 1.1 / std::sin(std::atan(0.5 * std::tan(half))) / std::sqrt(2.0), 1e-12);
+    return std::tan(std::asin(radius / (d * std::sqrt(2.0)))) / std::tan(M_PI / 8) * height / 2;
+}
+
+TEST(ViewerFraming, SphereTouchesTheNearerEdge)
+{
+    // The model's sphere with the tenth of its radius the view keeps as margin reaches the
+    // nearer edge of the window to within a pixel: in a wide window the top, in a tall one
+    // the sides.
+    for (const auto& [width, height] : {std::pair{1024.0, 768.0}, std::pair{400.0, 800.0}}) {
+        for (double radius : {1e-3, 1.0, 5e4}) {
+            const double d = fittingDistance(radius, width / height);
+            EXPECT_NEAR(outlinePixels(1.1 * radius, d, height), std::min(width, height) / 2, 1.0)
+                << width << "x" << height << ", radius " << radius;
+        }
+    }
 }
