@@ -71,7 +71,7 @@ float CTextNumber::toFloat(const char* begin, const char* end)
     return static_cast<float>(value);
 }
 
-const char* CTextNumber::toFloatInLine(const char* begin, const char* end, float& value)
+const char* CTextNumber::toFloatInLineSlowly(const char* begin, const char* end, float& value)
 {
     // The checks of fitsFastPath on the word's first characters; its length is known after.
     const char* p = begin;

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "engine/CTextNumber.h"
+#include "tests/support/RowNames.h"
 
 namespace
 {
+
+using testsupport::operator<<;
 
 std::uint32_t bitsOf(float value)
 {
@@ -133,6 +136,53 @@ TEST(TextNumber, NumberInLineIsTheWholeWordOrNothing)
     for (const std::string& line : refused)
         EXPECT_EQ(CTextNumber::toFloatInLine(line.data(), line.data() + line.size(), value), nullptr) << line;
 }
+
+// The fast way for plain decimals: at the edges of double and float rounding, long
+// mantissas, signed zeros and leading zeros it gives strtod's double, or leaves the word to
+// the general conversion.
+struct PlainDecimal
+{
+    const char* name;                                  // the word
+    bool fast;                                         // whether the fast way reads it whole
+};
+const PlainDecimal kPlainDecimals[] = {
+    {"0.1", true}, {"2.675", true}, {"1.005", true}, {"0.3000000000000000", true},
+    {"0.30000000000000004", false},                    // mantissa above 2^53
+    {"9007199254740992", true}, {"9007199254740993", false}, {"123456789012345.6", true},
+    {"999999999999999", true}, {"9999999999999999", false}, {"1234567890123456789", false},
+    {"12345678901234567890", false},
+    {"16777217", true}, {"16777219", true},            // float ties: to even
+    {"1.000000059604644", true}, {"1.000000059604645", true},  // either side of half a float step above 1
+    {"-0", true}, {"-0.0", true}, {"-0.", true}, {"-.0", true}, {"0", true}, {"0.", true},
+    {"007", true}, {"-000.125", true}, {"0.000000000000000000001", true}, {"0.0000000000000000000001", true},
+    {"0.00000000000000000000001", false},              // 10^-23 is no double exactly
+    {"00000000000000000000000000.5", true}, {"1e5", false}, {"-", false}, {".", false}, {"-.", false}, {"+1", false},
+};
+class PlainDecimals : public testing::TestWithParam<PlainDecimal> {};
+TEST_P(PlainDecimals, GiveTheCorrectlyRoundedDouble)
+{
+    const std::string word = GetParam().name;
+    double fast = -1.0;
+    const char* stop = CTextNumber::toPlainDouble(word.data(), word.data() + word.size(), fast);
+    ASSERT_EQ(stop == word.data() + word.size(), GetParam().fast);
+    if (stop) {
+        // What it read, also when the word goes on (an exponent), is strtod's double of that.
+        const double slow = std::strtod(word.substr(0, static_cast<std::size_t>(stop - word.data())).c_str(), nullptr);
+        std::uint64_t fastBits = 0;
+        std::uint64_t slowBits = 0;
+        std::memcpy(&fastBits, &fast, sizeof fast);
+        std::memcpy(&slowBits, &slow, sizeof slow);
+        EXPECT_EQ(fastBits, slowBits);
+    }
+    // Read in a line, the float is strtod's narrowed, whichever way it is read.
+    float value = -1.0f;
+    const std::string line = word + " 1";
+    if (CTextNumber::toFloatInLine(line.data(), line.data() + line.size(), value)) {
+        EXPECT_EQ(bitsOf(value), expectedBits(word));
+    }
+}
+INSTANTIATE_TEST_SUITE_P(TextNumber, PlainDecimals, testing::ValuesIn(kPlainDecimals),
+                         [](const auto& row) { return std::to_string(row.index); });
 
 TEST(TextNumber, WholeNumberMeansStrtodReadsEveryCharacter)
 {
