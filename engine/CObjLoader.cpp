@@ -8,7 +8,7 @@
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
 #include "engine/CInputFile.h"
-#include "engine/CObjParse.h"
+#include "engine/CObjLists.h"
 
 namespace VELK
 {
@@ -56,14 +56,13 @@ void CObjLoader::clearWorkingData()
 {
     // Released rather than cleared, so that a large model's memory goes back at once.
     std::vector<CObjMaterial>().swap(materials);
-    parse.reset();
+    lists.reset();
 }
 
 void CObjLoader::beginLoad(const std::string& name)
 {
     loadStarted = phaseClock();
     clearWorkingData();
-    parse.reset(new CObjParse(true));
     fileName = name;
     const std::size_t slash = name.rfind('/');
     folder = slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
@@ -96,17 +95,9 @@ CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& r
         threadCount = static_cast<unsigned>(
             std::min<std::uint64_t>(threadCount, std::max<std::uint64_t>(1, file.getSize() / smallestChunk)));
         // A file the chunks cannot decide alone (a fault, a number counted back past the
-        // start of the file) is read again in one pass, which finds the line to name.
-        if (threadCount < 2 || !parseInChunks(file, windowSize, threadCount)) {
-            parse->streamLines(
-                [this, &file](char* buffer, std::size_t count) {
-                    const std::size_t got = file.read(buffer, count);
-                    if (file.hasFailed())
-                        reject(0, file.getReason());
-                    return got;
-                },
-                file.getSize(), windowSize);
-        }
+        // start of the file) is read again in one part, which finds the line to name.
+        if (!parseFile(file, windowSize, threadCount))
+            parseFile(file, windowSize, 1);
     } catch (...) {
         abandonLoad();
     }
@@ -117,7 +108,7 @@ CMeshData* CObjLoader::loadFromText(const std::string& name, const std::string& 
 {
     beginLoad(name);
     try {
-        parse->parseText(objText.data(), objText.data() + objText.size());
+        parseText(objText);
     } catch (...) {
         abandonLoad();
     }
@@ -147,10 +138,7 @@ void CObjLoader::reject(std::uint64_t line, const std::string& reason)
 CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
 {
     try {
-        const CObjParse::CFault fault = parse->fileFault();
-        if (fault.line != 0)
-            reject(fault.line, fault.reason);
-        if (parse->faceSizes.empty())
+        if (lists->faceSizes.empty())
             reject(0, "no faces");
 
         // Every library is read once, in the order of the lines naming it. The whole rest
@@ -165,7 +153,7 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
             read.push_back(path);
             return true;
         };
-        for (const CObjParse::CLibraryName& library : parse->libraries) {
+        for (const CObjLists::CLibraryName& library : lists->libraries) {
             // A line of many names can be too long to be one; it is not tried as one then,
             // so that no error is logged for a file it could never have named.
             const bool several = library.words.size() > 1;

@@ -17,7 +17,7 @@ namespace VELK
 {
 
 class CInputFile;
-class CObjParse;
+struct CObjLists;
 
 class CObjLoader : public VLoader
 {
@@ -68,8 +68,9 @@ private:
     [[noreturn]] void reject(std::uint64_t line, const std::string& reason);
     double phaseClock() const;                         // seconds while timing, else 0
 
-    // The file in chunks on several threads, and their join (CObjLoaderChunks.cpp).
-    bool parseInChunks(const CInputFile& file, std::size_t windowSize, unsigned threads);  // false: one pass decides
+    // The file in one part, or in chunks on several threads, and their join (CObjLoaderChunks.cpp).
+    bool parseFile(const CInputFile& file, std::size_t windowSize, unsigned threads);  // false: one pass decides
+    void parseText(const std::string& text);
 
     // The material library (CObjLoaderMaterials.cpp).
     bool loadMaterialFile(const std::string& path, const FileReader& readFile);  // false: no such library
@@ -82,7 +83,7 @@ private:
 
     const unsigned threads;
     std::vector<CObjMaterial> materials;               // library order, all libraries
-    std::unique_ptr<CObjParse> parse;                  // the lists of the load under way; null between loads
+    std::unique_ptr<CObjLists> lists;                  // of the load under way; null between loads
     std::string fileName;                              // as given; in messages
     std::string folder;                                // up to the last '/', libraries are looked up there
     CPhaseTimes* phaseTimes;                           // not owned; null unless timing

@@ -5,7 +5,7 @@
 
 #include "engine/CMaterialOrder.h"
 #include "engine/CObjLoader.h"
-#include "engine/CObjParse.h"
+#include "engine/CObjLists.h"
 #include "engine/CSystem.h"
 #include "engine/CVertexRecord.h"
 #include "engine/CVertexWelder.h"
@@ -16,41 +16,41 @@ namespace VELK
 void CObjLoader::buildMesh(CMeshData& mesh)
 {
     const double weldStarted = phaseClock();
-    CObjParse& lists = *parse;
-    CVertexRecord::setLayout(mesh, !lists.normals.empty(), !lists.texCoords.empty());
+    CObjLists& model = *lists;
+    CVertexRecord::setLayout(mesh, !model.normals.empty(), !model.texCoords.empty());
     // The welder writes each corner's vertex number over its position number, which it has
     // read by then: the vertex numbers take no memory of their own.
     CUninitialisedVector<std::uint32_t> cornerVertices;
-    cornerVertices.swap(lists.positionIndices);
+    cornerVertices.swap(model.positionIndices);
     // The records are welded straight into the mesh's array, sized for the worst case of
     // all corners distinct: the part never written is never mapped, and nothing is copied.
     mesh.vertices = new float[cornerVertices.size() * CVertexRecord::kFloats];
     CSystem::adviseHugePages(mesh.vertices, cornerVertices.size() * sizeof(CVertexRecord));
     const std::size_t vertexCount = CVertexWelder::weldInto(
-        CVertexWelder::CElements{lists.positions.data(), lists.positions.size() / 3, lists.normals.data(),
-                                 lists.normals.size() / 3, lists.texCoords.data(), lists.texCoords.size() / 2},
-        CVertexWelder::CCorners{cornerVertices.data(), lists.texCoordIndices.data(), lists.normalIndices.data(),
+        CVertexWelder::CElements{model.positions.data(), model.positions.size() / 3, model.normals.data(),
+                                 model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2},
+        CVertexWelder::CCorners{cornerVertices.data(), model.texCoordIndices.data(), model.normalIndices.data(),
                                 cornerVertices.size()},
         mesh.vertices, cornerVertices.data());
     mesh.vertexCount = static_cast<std::uint32_t>(vertexCount);
     // The lists are in the records now; their memory goes before the index array below.
-    CUninitialisedVector<float>().swap(lists.positions);
-    CUninitialisedVector<float>().swap(lists.normals);
-    CUninitialisedVector<float>().swap(lists.texCoords);
-    CUninitialisedVector<std::uint32_t>().swap(lists.texCoordIndices);
-    CUninitialisedVector<std::uint32_t>().swap(lists.normalIndices);
+    CUninitialisedVector<float>().swap(model.positions);
+    CUninitialisedVector<float>().swap(model.normals);
+    CUninitialisedVector<float>().swap(model.texCoords);
+    CUninitialisedVector<std::uint32_t>().swap(model.texCoordIndices);
+    CUninitialisedVector<std::uint32_t>().swap(model.normalIndices);
 
     const double regroupStarted = phaseClock();
     mesh.indexSize = sizeof(std::uint32_t);
-    mesh.indexCount = static_cast<std::uint32_t>(lists.emittedCorners);
-    mesh.indices = new std::uint32_t[lists.emittedCorners];
-    CSystem::adviseHugePages(mesh.indices, lists.emittedCorners * sizeof(std::uint32_t));
+    mesh.indexCount = static_cast<std::uint32_t>(model.emittedCorners);
+    mesh.indices = new std::uint32_t[model.emittedCorners];
+    CSystem::adviseHugePages(mesh.indices, model.emittedCorners * sizeof(std::uint32_t));
     const std::vector<CMaterialOrder::CGroup> groups =
-        CMaterialOrder().order(CMaterialOrder::CFaces{cornerVertices.data(), lists.faceSizes.data(), lists.faceSizes.size(),
+        CMaterialOrder().order(CMaterialOrder::CFaces{cornerVertices.data(), model.faceSizes.data(), model.faceSizes.size(),
                                                       mesh.vertices, CVertexRecord::kFloats},
-                               lists.runs, materials, mesh.indices, mesh.indexCount);
+                               model.runs, materials, mesh.indices, mesh.indexCount);
     CUninitialisedVector<std::uint32_t>().swap(cornerVertices);
-    CUninitialisedVector<std::uint32_t>().swap(lists.faceSizes);
+    CUninitialisedVector<std::uint32_t>().swap(model.faceSizes);
 
     const double copyStarted = phaseClock();
     for (const CMaterialOrder::CGroup& group : groups) {

@@ -1,13 +1,16 @@
-// The OBJ reader on several threads: the file cut into line-aligned chunks, each parsed on
-// its own, and the chunks joined in file order into the lists one pass makes.
+// The OBJ reader over a file in one part, or on several threads: the file cut into
+// line-aligned chunks, each counted, then parsed into its place in the whole model's lists,
+// and the chunks joined in file order into the lists one pass makes.
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <thread>
 
 #include "engine/CInputFile.h"
+#include "engine/CObjLists.h"
 #include "engine/CObjLoader.h"
 #include "engine/CObjParse.h"
 #include "engine/CObjText.h"
@@ -78,94 +81,91 @@ std::uint64_t statementStart(const CInputFile& file, std::uint64_t size, std::ui
     return size;
 }
 
-// One list of the chunks joined, sized once; each chunk's part is copied by a thread of its
-// own and released behind it, so that the list is not held twice.
-template <typename List>
-void joinList(List CObjParse::*list, CObjParse& joined, const std::vector<std::unique_ptr<CObjParse>>& parts,
-              unsigned threads)
-{
-    std::vector<std::size_t> offsets(parts.size() + 1, 0);
-    for (std::size_t k = 0; k < parts.size(); ++k)
-        offsets[k + 1] = offsets[k] + (*parts[k].*list).size();
-    (joined.*list).resize(offsets.back());
-    runShared(threads, static_cast<unsigned>(parts.size()), [&](unsigned k) {
-        List& part = *parts[k].*list;
-        if (!part.empty())
-            std::memcpy((joined.*list).data() + offsets[k], part.data(), part.size() * sizeof(part[0]));
-        List().swap(part);
-    });
-}
-
 } // namespace
 
-bool CObjLoader::parseInChunks(const CInputFile& file, std::size_t windowSize, unsigned threads)
+bool CObjLoader::parseFile(const CInputFile& file, std::size_t windowSize, unsigned threads)
 {
     const std::uint64_t size = file.getSize();
-    threads = std::min(threads, kMostThreads);
-    const unsigned chunks = threads * kChunksPerThread;
+    threads = std::max(1u, std::min(threads, kMostThreads));
+    const unsigned chunks = threads > 1 ? threads * kChunksPerThread : 1;
     std::vector<std::uint64_t> starts(chunks + 1, size);
     starts[0] = 0;
     for (unsigned k = 1; k < chunks; ++k) {
         bool ok = true;
         starts[k] = std::max(starts[k - 1], statementStart(file, size, size / chunks * k, ok));
         if (!ok)
-            return false;
+            reject(0, std::string("cannot read: ") + std::strerror(errno));
     }
+    // The last chunk reads on to the end of the file, as one pass would where it grew.
+    starts[chunks] = std::numeric_limits<std::uint64_t>::max();
+    lists.reset(new CObjLists());
     std::vector<std::unique_ptr<CObjParse>> parts;
     for (unsigned k = 0; k < chunks; ++k)
         parts.emplace_back(new CObjParse(starts[k] == 0));
-    // A worker's exception (memory running out) ends the load here, as it would in one pass;
-    // a read that fails leaves the file to one pass, which names the reason.
-    std::vector<std::exception_ptr> failures(chunks);
-    std::vector<char> readFailed(chunks, 0);
-    // The last chunk reads on to the end of the file, as one pass would where it grew.
-    starts[chunks] = std::numeric_limits<std::uint64_t>::max();
-    runShared(threads, chunks, [&](unsigned k) {
-        try {
-            std::uint64_t at = starts[k];
-            const std::uint64_t end = starts[k + 1];
-            parts[k]->streamLines(
-                [&file, &at, end, &failed = readFailed[k]](char* buffer, std::size_t count) {
+
+    // Each pass over the chunks; a worker's exception (memory running out) ends the load
+    // here, as it would in one pass, and so does a read that fails.
+    std::vector<CObjParse::CCounts> counts(chunks);
+    const auto pass = [&](bool counting) {
+        std::vector<std::exception_ptr> failures(chunks);
+        std::vector<std::string> readFailures(chunks);
+        runShared(threads, chunks, [&](unsigned k) {
+            try {
+                std::uint64_t at = starts[k];
+                const std::uint64_t end = starts[k + 1];
+                const CObjParse::ByteSource read = [&file, &at, end, &failure = readFailures[k]](char* buffer,
+                                                                                              std::size_t count) {
                     bool ok = true;
                     const std::size_t got =
                         file.readAt(at, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(count, end - at)), ok);
-                    failed = failed || !ok;
+                    if (!ok && failure.empty())
+                        failure = std::string("cannot read: ") + std::strerror(errno);
                     at += got;
                     return got;
-                },
-                std::min(end, std::max(starts[k], size)) - starts[k], windowSize);
-        } catch (...) {
-            failures[k] = std::current_exception();
+                };
+                const std::uint64_t known = std::min(end, std::max(starts[k], size)) - starts[k];
+                if (counting)
+                    counts[k] = parts[k]->countLines(read, known, windowSize);
+                else
+                    parts[k]->streamLines(read, known, windowSize);
+            } catch (...) {
+                failures[k] = std::current_exception();
+            }
+        });
+        for (const std::exception_ptr& failure : failures) {
+            if (failure)
+                std::rethrow_exception(failure);
         }
-    });
-    for (const std::exception_ptr& failure : failures) {
-        if (failure)
-            std::rethrow_exception(failure);
-    }
-    if (std::find(readFailed.begin(), readFailed.end(), 1) != readFailed.end() || !CObjParse::settleChunks(parts))
+        for (const std::string& failure : readFailures) {
+            if (!failure.empty())
+                reject(0, failure);
+        }
+    };
+    pass(true);
+    CObjParse::placeParts(parts, counts, *lists);
+    pass(false);
+    if (chunks > 1 && !CObjParse::settleChunks(parts))
         return false;
-
-    // Material runs start where the corners and faces of the chunks before end.
-    std::size_t faces = 0;
-    for (const std::unique_ptr<CObjParse>& part : parts) {
-        for (CMaterialRun& run : part->runs) {
-            run.firstIndex += static_cast<std::int32_t>(parse->emittedCorners);
-            run.firstFace += static_cast<std::uint32_t>(faces);
-            parse->runs.push_back(std::move(run));
-        }
-        for (CObjParse::CLibraryName& library : part->libraries)
-            parse->libraries.push_back(std::move(library));
-        parse->emittedCorners += part->emittedCorners;
-        faces += part->faceSizes.size();
-    }
-    joinList(&CObjParse::positions, *parse, parts, threads);
-    joinList(&CObjParse::texCoords, *parse, parts, threads);
-    joinList(&CObjParse::normals, *parse, parts, threads);
-    joinList(&CObjParse::positionIndices, *parse, parts, threads);
-    joinList(&CObjParse::texCoordIndices, *parse, parts, threads);
-    joinList(&CObjParse::normalIndices, *parse, parts, threads);
-    joinList(&CObjParse::faceSizes, *parse, parts, threads);
+    const CObjParse::CFault fault = parts.front()->fileFault();
+    if (chunks == 1 && fault.line != 0)
+        reject(fault.line, fault.reason);
+    CObjParse::joinParts(parts, *lists);
     return true;
+}
+
+void CObjLoader::parseText(const std::string& text)
+{
+    lists.reset(new CObjLists());
+    std::vector<std::unique_ptr<CObjParse>> parts;
+    parts.emplace_back(new CObjParse(true));
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    CObjParse::placeParts(parts, {parts.front()->countText(begin, end)}, *lists);
+    parts.front()->parseText(begin, end);
+    const CObjParse::CFault fault = parts.front()->fileFault();
+    if (fault.line != 0)
+        reject(fault.line, fault.reason);
+    CObjParse::joinParts(parts, *lists);
 }
 
 } // namespace VELK

@@ -1,5 +1,6 @@
-// The OBJ text into lists: the text streamed through a window, the line loop, one handler
-// per keyword.
+// The OBJ text into lists: the text streamed through a window, the two passes over its lines
+// (the common lines read in one go, every other statement by the general rules), one
+// handler per keyword, and the parts' lists placed in the whole model's and joined.
 #include "engine/CObjParse.h"
 
 #include <algorithm>
@@ -15,6 +16,8 @@ namespace VELK
 namespace
 {
 
+const unsigned kFloatsOf[CObjParse::ELEMENT_KINDS] = {3, 2, 3};
+
 // Narrows [begin, end) to the rest of the statement, blanks inside kept; false when
 // nothing is left.
 bool restOfStatement(const char*& begin, const char*& end)
@@ -23,20 +26,92 @@ bool restOfStatement(const char*& begin, const char*& end)
     return CObjText::restOfLine(begin, end, begin, end, firstEnd);
 }
 
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+CUninitialisedVector<float>& wholeElements(CObjLists& whole, CObjParse::ElementKind kind)
+{
+    return kind == CObjParse::POSITION ? whole.positions : kind == CObjParse::TEXCOORD ? whole.texCoords : whole.normals;
+}
+
+CUninitialisedVector<std::uint32_t>& wholeCorners(CObjLists& whole, CObjParse::ElementKind kind)
+{
+    return kind == CObjParse::POSITION   ? whole.positionIndices
+           : kind == CObjParse::TEXCOORD ? whole.texCoordIndices
+                                         : whole.normalIndices;
+}
+
+// The whole's list made of the parts' lists. Where each part filled exactly its place, the
+// parts are the whole already; a part whose count was wrong (a file changed while read) is
+// copied, with the rest, into a list of the right size.
+template <typename T, typename ListOf>
+void fitWhole(const std::vector<std::unique_ptr<CObjParse>>& parts, const ListOf& listOf, CUninitialisedVector<T>& whole)
+{
+    std::size_t total = 0;
+    bool inPlace = true;
+    for (const std::unique_ptr<CObjParse>& part : parts) {
+        const CPlacedList<T>& list = listOf(*part);
+        inPlace = inPlace && (list.empty() || (list.isInRoom() && list.data() == whole.data() + total));
+        total += list.size();
+    }
+    if (inPlace) {
+        whole.resize(total);
+        return;
+    }
+    CUninitialisedVector<T> joined;
+    joined.resize(total);
+    std::size_t at = 0;
+    for (const std::unique_ptr<CObjParse>& part : parts) {
+        const CPlacedList<T>& list = listOf(*part);
+        if (!list.empty())
+            std::memcpy(joined.data() + at, list.data(), list.size() * sizeof(T));
+        at += list.size();
+    }
+    whole.swap(joined);
+}
+
 } // namespace
 
 CObjParse::CObjParse(bool startsFile)
-    : emittedCorners(0), startsFile(startsFile), lineNumber(0), highest{0, 0, 0}
+    : startsFile(startsFile), counting(false), lineNumber(0), highest{0, 0, 0}, elementCount{0, 0, 0},
+      emittedCorners(0)
 {
+}
+
+CObjParse::CCounts CObjParse::countLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize)
+{
+    counting = true;
+    counts = CCounts();
+    readWindows(read, size, windowSize);
+    counting = false;
+    return counts;
+}
+
+CObjParse::CCounts CObjParse::countText(const char* begin, const char* end)
+{
+    counting = true;
+    counts = CCounts();
+    readLines(startsFile ? CObjText::skipByteOrderMark(begin, end) : begin, end, true);
+    counting = false;
+    return counts;
 }
 
 void CObjParse::streamLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize)
 {
-    // The lists start in blocks that a text of this size fills.
-    for (CUninitialisedVector<float>* list : {&positions, &normals, &texCoords})
-        reserveForText(*list, size);
-    for (CUninitialisedVector<std::uint32_t>* list : {&positionIndices, &normalIndices, &texCoordIndices, &faceSizes})
-        reserveForText(*list, size);
+    lineNumber = 0;
+    readWindows(read, size, windowSize);
+}
+
+void CObjParse::parseText(const char* begin, const char* end)
+{
+    lineNumber = 0;
+    readLines(startsFile ? CObjText::skipByteOrderMark(begin, end) : begin, end, true);
+}
+
+void CObjParse::readWindows(const ByteSource& read, std::uint64_t size, std::size_t windowSize)
+{
     // The window holds the unfinished line at its front, then what was read after it. It is
     // not zero-filled, so that the part no read reaches takes no memory.
     std::size_t capacity = std::max<std::size_t>(windowSize, 1);
@@ -57,7 +132,7 @@ void CObjParse::streamLines(const ByteSource& read, std::uint64_t size, std::siz
             begin = CObjText::skipByteOrderMark(begin, end);
             markLookedFor = true;
         }
-        const char* rest = markLookedFor ? parseLines(begin, end, atEnd) : begin;
+        const char* rest = markLookedFor ? readLines(begin, end, atEnd) : begin;
         if (atEnd)
             return;
         kept = static_cast<std::size_t>(end - rest);
@@ -76,53 +151,151 @@ void CObjParse::streamLines(const ByteSource& read, std::uint64_t size, std::siz
     }
 }
 
-void CObjParse::parseText(const char* begin, const char* end)
+const char* CObjParse::readLines(const char* begin, const char* end, bool atEnd)
 {
-    parseLines(startsFile ? CObjText::skipByteOrderMark(begin, end) : begin, end, true);
-}
-
-const char* CObjParse::parseLines(const char* begin, const char* end, bool atEnd)
-{
+    // The lines up to the last line end are read in one go where they take a common form;
+    // a line that no line end closes, the last of the text, only by the general rules.
+    const char* closed = end;
+    while (closed != begin && closed[-1] != '\n')
+        --closed;
     const char* line = begin;
-    while (line != end) {
-        const char* newline = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
-        if (!newline) {
-            if (!atEnd)
-                return line;
-            ++lineNumber;
-            parseLine(line, CObjText::withoutContinuation(line, end));
-            return end;
-        }
-        if (CObjText::continues(line, newline)) {
-            const char* next = parseContinuedLine(line, end, atEnd);
-            if (!next)
-                return line;
-            line = next;
-            continue;
-        }
-        ++lineNumber;
-        parseLine(line, newline);
-        line = newline + 1;
+    while (line != closed) {
+        const char* next = counting ? countLine(line, end) : parseLine(line, end);
+        if (!next)
+            next = readLineGenerally(line, end, atEnd);
+        if (!next)
+            return line;
+        line = next;
     }
-    return end;
+    if (line == end || !atEnd)
+        return line;
+    return readLineGenerally(line, end, atEnd);
 }
 
-const char* CObjParse::parseContinuedLine(const char* begin, const char* end, bool atEnd)
+const char* CObjParse::readLineGenerally(const char* line, const char* end, bool atEnd)
 {
+    const auto statement = [this](const char* begin, const char* statementEnd) {
+        if (counting)
+            countStatement(begin, statementEnd);
+        else
+            parseStatement(begin, statementEnd);
+    };
+    const char* newline = static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+    if (!newline) {
+        if (!atEnd)
+            return nullptr;
+        ++lineNumber;
+        statement(line, CObjText::withoutContinuation(line, end));
+        return end;
+    }
+    if (!CObjText::continues(line, newline)) {
+        ++lineNumber;
+        statement(line, newline);
+        return newline + 1;
+    }
     // Rare enough to be joined in a copy; the window keeps the statement's first line until
     // its last one has been read.
     std::uint64_t lines = 0;
-    const char* next = CObjText::joinContinued(begin, end, atEnd, joinedLine, lines);
+    const char* next = CObjText::joinContinued(line, end, atEnd, joinedLine, lines);
     if (!next)
         return nullptr;
     // Messages name the statement's first line; the lines after it count once it is read.
     ++lineNumber;
-    parseLine(joinedLine.data(), joinedLine.data() + joinedLine.size());
+    statement(joinedLine.data(), joinedLine.data() + joinedLine.size());
     lineNumber += lines - 1;
     return next;
 }
 
-void CObjParse::parseLine(const char* begin, const char* end)
+const char* CObjParse::countLine(const char* line, const char* end)
+{
+    // A line end follows line before end. Elements and faces count by their keyword; a line
+    // that goes on in the next, or starts with a blank, is left to the general rules.
+    const char* lineEnd = nullptr;
+    switch (line[0]) {
+    case '\n':
+        return line + 1;
+    case 'v': {
+        ElementKind kind = POSITION;
+        if (isBlank(line[1]))
+            kind = POSITION;
+        else if ((line[1] == 't' || line[1] == 'n') && isBlank(line[2]))
+            kind = line[1] == 't' ? TEXCOORD : NORMAL;
+        else
+            return nullptr;
+        lineEnd = CObjText::findLineEnd(line + 2, end);
+        if (CObjText::continues(line, lineEnd))
+            return nullptr;
+        ++counts.elements[kind];
+        return lineEnd + 1;
+    }
+    case 'f': {
+        if (!isBlank(line[1]))
+            return nullptr;
+        std::uint64_t corners = 0;
+        bool plain = true;
+        lineEnd = CObjText::countLineWords(line + 1, end, corners, plain);
+        if (!plain)
+            return nullptr;
+        if (corners >= 3) {
+            ++counts.faces;
+            counts.corners += corners;
+        }
+        return lineEnd + 1;
+    }
+    default:
+        // Any other keyword counts nothing; only where its statement ends matters.
+        if (CObjText::isSpace(line[0]))
+            return nullptr;
+        lineEnd = CObjText::findLineEnd(line + 1, end);
+        return CObjText::continues(line, lineEnd) ? nullptr : lineEnd + 1;
+    }
+}
+
+void CObjParse::countStatement(const char* begin, const char* end)
+{
+    const char* p = begin;
+    const char* keywordEnd = nullptr;
+    if (!CObjText::nextWord(p, end, keywordEnd))
+        return;
+    const std::size_t length = static_cast<std::size_t>(keywordEnd - p);
+    if (length == 1 && p[0] == 'v') {
+        ++counts.elements[POSITION];
+    } else if (length == 2 && p[0] == 'v' && (p[1] == 't' || p[1] == 'n')) {
+        ++counts.elements[p[1] == 't' ? TEXCOORD : NORMAL];
+    } else if (length == 1 && p[0] == 'f') {
+        std::uint64_t corners = 0;
+        const char* wordEnd = nullptr;
+        for (const char* word = keywordEnd; CObjText::nextWord(word, end, wordEnd); word = wordEnd)
+            ++corners;
+        if (corners >= 3) {
+            ++counts.faces;
+            counts.corners += corners;
+        }
+    }
+}
+
+const char* CObjParse::parseLine(const char* line, const char* end)
+{
+    // A line end follows line before end. The three vector keywords and faces, written with
+    // single blanks after the keyword and plain numbers, are most lines of a file.
+    switch (line[0]) {
+    case '\n':
+        ++lineNumber;
+        return line + 1;
+    case 'v':
+        if (line[1] == ' ')
+            return readPlainVector(POSITION, line + 2, end);
+        if ((line[1] == 't' || line[1] == 'n') && line[2] == ' ')
+            return readPlainVector(line[1] == 't' ? TEXCOORD : NORMAL, line + 3, end);
+        return nullptr;
+    case 'f':
+        return line[1] == ' ' ? readPlainFace(line + 2, end) : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
+void CObjParse::parseStatement(const char* begin, const char* end)
 {
     const char* p = begin;
     const char* keywordEnd = nullptr;
@@ -131,27 +304,50 @@ void CObjParse::parseLine(const char* begin, const char* end)
     const std::size_t length = static_cast<std::size_t>(keywordEnd - p);
     const char first = *p;
     if (length == 1 && first == 'v')
-        readVector(positions, keywordEnd, end, 3, false);
+        readVector(POSITION, keywordEnd, end);
     else if (length == 1 && first == 'f')
         readFace(keywordEnd, end);
     else if (length == 2 && first == 'v' && p[1] == 'n')
-        readVector(normals, keywordEnd, end, 3, false);
+        readVector(NORMAL, keywordEnd, end);
     else if (length == 2 && first == 'v' && p[1] == 't')
-        readVector(texCoords, keywordEnd, end, 2, true);
+        readVector(TEXCOORD, keywordEnd, end);
     else if (length == 6 && std::memcmp(p, "usemtl", 6) == 0)
         readUseMaterial(keywordEnd, end);
     else if (length == 6 && std::memcmp(p, "mtllib", 6) == 0)
         readMaterialLibrary(keywordEnd, end);
 }
 
-void CObjParse::readVector(CUninitialisedVector<float>& list, const char* begin, const char* end, unsigned count,
-                           bool flipSecond)
+const char* CObjParse::readPlainVector(ElementKind kind, const char* p, const char* end)
+{
+    // All its numbers plain decimals, and nothing after them but blanks: anything else (a
+    // missing number, a w, an exponent, a comment, a backslash) is left to readVector.
+    float values[3] = {0.0f, 0.0f, 0.0f};
+    for (unsigned i = 0; i < kFloatsOf[kind]; ++i) {
+        while (isBlank(*p))
+            ++p;
+        double number = 0.0;
+        const char* stop = CTextNumber::toPlainDouble(p, end, number);
+        if (!stop || !CObjText::isSpace(*stop))
+            return nullptr;
+        values[i] = static_cast<float>(number);
+        p = stop;
+    }
+    while (isBlank(*p) || *p == '\r')
+        ++p;
+    if (*p != '\n')
+        return nullptr;
+    ++lineNumber;
+    addElement(kind, values);
+    return p + 1;
+}
+
+void CObjParse::readVector(ElementKind kind, const char* begin, const char* end)
 {
     // Missing numbers count as 0 so that the element still takes its place in the list.
     float values[3] = {0.0f, 0.0f, 0.0f};
     const char* p = begin;
     const char* wordEnd = nullptr;
-    for (unsigned i = 0; i < count && CObjText::skipToWord(p, end); ++i) {
+    for (unsigned i = 0; i < kFloatsOf[kind] && CObjText::skipToWord(p, end); ++i) {
         // Nearly every number is plain decimal text and is read in the same pass that finds
         // its end; the word is cut out first only for anything else.
         const char* numberEnd = CTextNumber::toFloatInLine(p, end, values[i]);
@@ -163,17 +359,24 @@ void CObjParse::readVector(CUninitialisedVector<float>& list, const char* begin,
         values[i] = CTextNumber::toFloat(p, wordEnd);
         p = wordEnd;
     }
+    addElement(kind, values);
+}
+
+void CObjParse::addElement(ElementKind kind, const float* read)
+{
+    float values[3] = {read[0], read[1], read[2]};
     // The file's v runs upwards, a picture's rows downwards; only v is turned.
-    if (flipSecond)
+    if (kind == TEXCOORD)
         values[1] = -values[1];
-    if (list.size() / count >= kLargestNumber)
+    if (elementCount[kind] >= kLargestNumber)
         noteFault(lineNumber, "too many elements");
-    list.insert(list.end(), values, values + count);
+    elements[kind].append(values, kFloatsOf[kind]);
+    ++elementCount[kind];
 }
 
 void CObjParse::readFace(const char* begin, const char* end)
 {
-    const std::size_t firstCorner = positionIndices.size();
+    const std::size_t firstCorner = cornerNumbers[POSITION].size();
     std::uint64_t corners = 0;
     const char* p = begin;
     const char* wordEnd = nullptr;
@@ -187,6 +390,11 @@ void CObjParse::readFace(const char* begin, const char* end)
         p = cornerEnd;
         ++corners;
     }
+    finishFace(firstCorner, corners);
+}
+
+void CObjParse::finishFace(std::size_t firstCorner, std::uint64_t corners)
+{
     // A face of fewer than three corners draws nothing; a rejected file needs no corners.
     if (corners < 3 || firstFault.line != 0) {
         dropCorners(firstCorner);
@@ -212,7 +420,7 @@ void CObjParse::readMaterialLibrary(const char* begin, const char* end)
 {
     if (!restOfStatement(begin, end))
         return;
-    CLibraryName library{CObjText::fileNameFrom(begin, end), {}};
+    CObjLists::CLibraryName library{CObjText::fileNameFrom(begin, end), {}};
     const char* wordEnd = nullptr;
     for (const char* p = begin; CObjText::nextWord(p, end, wordEnd); p = wordEnd)
         library.words.push_back(CObjText::fileNameFrom(p, wordEnd));
@@ -223,6 +431,65 @@ void CObjParse::noteFault(std::uint64_t line, const std::string& reason)
 {
     if (firstFault.line == 0 || line < firstFault.line)
         firstFault = CFault{line, reason};
+}
+
+void CObjParse::placeParts(const std::vector<std::unique_ptr<CObjParse>>& parts, const std::vector<CCounts>& counts,
+                           CObjLists& whole)
+{
+    CCounts total;
+    for (const CCounts& part : counts) {
+        for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
+            total.elements[kind] += part.elements[kind];
+        total.faces += part.faces;
+        total.corners += part.corners;
+    }
+    // Sized, not filled: only the pages the parts write take memory, each once.
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+        const ElementKind k = static_cast<ElementKind>(kind);
+        wholeElements(whole, k).resize(kFloatsOf[kind] * total.elements[kind]);
+        wholeCorners(whole, k).resize(total.corners);
+    }
+    whole.faceSizes.resize(total.faces);
+    CCounts before;
+    for (std::size_t p = 0; p < parts.size(); ++p) {
+        CObjParse& part = *parts[p];
+        const CCounts& count = counts[p];
+        for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+            const ElementKind k = static_cast<ElementKind>(kind);
+            part.elements[kind].place(wholeElements(whole, k).data() + kFloatsOf[kind] * before.elements[kind],
+                                      kFloatsOf[kind] * count.elements[kind]);
+            part.cornerNumbers[kind].place(wholeCorners(whole, k).data() + before.corners, count.corners);
+            before.elements[kind] += count.elements[kind];
+        }
+        part.faceSizes.place(whole.faceSizes.data() + before.faces, count.faces);
+        before.faces += count.faces;
+        before.corners += count.corners;
+    }
+}
+
+void CObjParse::joinParts(const std::vector<std::unique_ptr<CObjParse>>& parts, CObjLists& whole)
+{
+    // Material runs start where the corners and faces of the parts before end.
+    std::size_t faces = 0;
+    for (const std::unique_ptr<CObjParse>& part : parts) {
+        for (CMaterialRun& run : part->runs) {
+            run.firstIndex += static_cast<std::int32_t>(whole.emittedCorners);
+            run.firstFace += static_cast<std::uint32_t>(faces);
+            whole.runs.push_back(std::move(run));
+        }
+        for (CObjLists::CLibraryName& library : part->libraries)
+            whole.libraries.push_back(std::move(library));
+        whole.emittedCorners += part->emittedCorners;
+        faces += part->faceSizes.size();
+    }
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+        const ElementKind k = static_cast<ElementKind>(kind);
+        fitWhole(parts, [kind](CObjParse& part) -> CPlacedList<float>& { return part.elements[kind]; },
+                 wholeElements(whole, k));
+        fitWhole(parts, [kind](CObjParse& part) -> CPlacedList<std::uint32_t>& { return part.cornerNumbers[kind]; },
+                 wholeCorners(whole, k));
+    }
+    fitWhole(parts, [](CObjParse& part) -> CPlacedList<std::uint32_t>& { return part.faceSizes; }, whole.faceSizes);
 }
 
 } // namespace VELK

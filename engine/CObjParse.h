@@ -1,7 +1,9 @@
 #pragma once
-// The working lists of one OBJ load and the reading of OBJ text into them: the whole file
-// in one pass, or one chunk of it on a thread of its own. Every rule for a corner number is
-// in CObjParseCorners.cpp.
+// The reading of OBJ text into lists: the whole file in one part, or one chunk of it on a
+// thread of its own. A part is read twice: first its elements, faces and corners are counted,
+// so that its lists take their places in the whole model's arrays (CObjLists) before anything
+// is stored, then it is parsed into those places. Every rule for a corner number is in
+// CObjParseCorners.cpp.
 
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/CHugePageAllocator.h"
 #include "engine/CMaterialRun.h"
+#include "engine/CObjLists.h"
+#include "engine/CPlacedList.h"
 
 namespace VELK
 {
@@ -30,10 +33,11 @@ public:
         std::string reason;
     };
 
-    struct CLibraryName                                // one "mtllib" line, back slashes turned to '/'
+    struct CCounts                                     // what a text's lists will hold
     {
-        std::string wholeName;                         // the rest of the line, blanks included
-        std::vector<std::string> words;
+        std::uint64_t elements[ELEMENT_KINDS] = {0, 0, 0};
+        std::uint64_t faces = 0;                       // of three corners or more
+        std::uint64_t corners = 0;                     // of those faces
     };
 
     // startsFile: a byte order mark is skipped, and every number is decided here; a text
@@ -42,12 +46,22 @@ public:
 
     // Fills buffer with up to count bytes; fewer only at the end of what is read.
     using ByteSource = std::function<std::size_t(char* buffer, std::size_t count)>;
-    // The text from read, size bytes as far as known, through a window of windowSize bytes
-    // at first (grown for a longer line).
-    void streamLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize);
-    void parseText(const char* begin, const char* end);  // a whole text in memory
 
-    // The fault that rejects a file read whole in one parse; line 0 when there is none.
+    // The first pass, over the text from read, size bytes as far as known, through a window
+    // of windowSize bytes at first (grown for a longer line); or over a text in memory.
+    CCounts countLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize);
+    CCounts countText(const char* begin, const char* end);
+
+    // The parts' lists at their places in the whole model's, sized here from the parts'
+    // counts, in file order.
+    static void placeParts(const std::vector<std::unique_ptr<CObjParse>>& parts, const std::vector<CCounts>& counts,
+                           CObjLists& whole);
+
+    // The second pass, as the first.
+    void streamLines(const ByteSource& read, std::uint64_t size, std::size_t windowSize);
+    void parseText(const char* begin, const char* end);
+
+    // The fault that rejects a file read whole in one part; line 0 when there is none.
     CFault fileFault() const;
 
     // Whether the chunks of one file, in file order, decide every number against the whole
@@ -55,20 +69,9 @@ public:
     // the whole file must decide: a fault, or a number only the lines before a chunk judge.
     static bool settleChunks(const std::vector<std::unique_ptr<CObjParse>>& parts);
 
-    // The lists, in file order.
-    std::vector<CMaterialRun> runs;                    // one per "usemtl" line
-    std::vector<CLibraryName> libraries;               // one per "mtllib" line
-    CUninitialisedVector<float> positions;             // v: x, y, z
-    CUninitialisedVector<float> normals;               // vn: x, y, z
-    CUninitialisedVector<float> texCoords;             // vt: u, -v
-    // One entry per corner of each face of three corners or more, 1-based and resolved
-    // (numbers counted back turned positive); 0 where the corner gives none, or where the
-    // join writes in a number counted back past the start of a chunk.
-    CUninitialisedVector<std::uint32_t> positionIndices;
-    CUninitialisedVector<std::uint32_t> normalIndices;
-    CUninitialisedVector<std::uint32_t> texCoordIndices;
-    CUninitialisedVector<std::uint32_t> faceSizes;     // corners per face; a face of c gives c - 2 triangles
-    std::uint64_t emittedCorners;                      // 3 per triangle
+    // The parts' runs, libraries and corner total joined into the whole's, and any list that
+    // did not fill its place exactly copied into one of the right size.
+    static void joinParts(const std::vector<std::unique_ptr<CObjParse>>& parts, CObjLists& whole);
 
 private:
     struct CForwardUse                                 // a number beyond the elements read so far
@@ -85,19 +88,30 @@ private:
         ElementKind kind;
     };
 
-    // The line loop, one handler per keyword (CObjParse.cpp).
-    const char* parseLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
-    const char* parseContinuedLine(const char* begin, const char* end, bool atEnd);  // null: unfinished
-    void parseLine(const char* begin, const char* end);
-    void readVector(CUninitialisedVector<float>& list, const char* begin, const char* end, unsigned count,
-                    bool flipSecond);
+    // The window over the text, and the lines in it (CObjParse.cpp).
+    void readWindows(const ByteSource& read, std::uint64_t size, std::size_t windowSize);
+    const char* readLines(const char* begin, const char* end, bool atEnd);  // returns the unfinished line
+    const char* readLineGenerally(const char* begin, const char* end, bool atEnd);  // null: unfinished
+
+    // The first pass (CObjParse.cpp).
+    const char* countLine(const char* line, const char* end);  // null: the general way
+    void countStatement(const char* begin, const char* end);
+
+    // The second pass: the common lines read in one go, else one handler per keyword
+    // (CObjParse.cpp).
+    const char* parseLine(const char* line, const char* end);  // null: the general way
+    void parseStatement(const char* begin, const char* end);
+    const char* readPlainVector(ElementKind kind, const char* p, const char* end);  // null: the general way
+    const char* readPlainFace(const char* p, const char* end);  // null: the general way
+    void readVector(ElementKind kind, const char* begin, const char* end);
+    void addElement(ElementKind kind, const float* values);
     void readFace(const char* begin, const char* end);
+    void finishFace(std::size_t firstCorner, std::uint64_t corners);
     void readUseMaterial(const char* begin, const char* end);
     void readMaterialLibrary(const char* begin, const char* end);
     void noteFault(std::uint64_t line, const std::string& reason);  // the earliest line is kept
 
     // Corner numbers (CObjParseCorners.cpp).
-    std::size_t elementCount(ElementKind kind) const;
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::uint32_t resolveNumber(ElementKind kind, const char* begin, const char* end);  // 0 for none yet
@@ -105,6 +119,8 @@ private:
     void dropCorners(std::size_t firstCorner);         // those of a face that draws nothing
 
     const bool startsFile;
+    bool counting;                                     // the first pass
+    CCounts counts;                                    // of the first pass
     std::uint64_t lineNumber;                          // of the line being read, from 1
     CFault firstFault;                                 // the earliest faulty line
     CFault ifFilled[ELEMENT_KINDS];                    // the first fault while the list was empty: counts if it fills
@@ -112,6 +128,15 @@ private:
     std::uint32_t highest[ELEMENT_KINDS];              // the largest positive number of each kind
     std::vector<CFixUp> fixUps;                        // in corner order
     std::string joinedLine;                            // a statement whose lines end in backslashes
+
+    // The lists, in file order, each at its place in the whole model's.
+    std::vector<CMaterialRun> runs;                    // one per "usemtl" line
+    std::vector<CObjLists::CLibraryName> libraries;    // one per "mtllib" line
+    std::size_t elementCount[ELEMENT_KINDS];           // elements read so far, of each kind
+    CPlacedList<float> elements[ELEMENT_KINDS];        // x, y, z; u, -v; x, y, z
+    CPlacedList<std::uint32_t> cornerNumbers[ELEMENT_KINDS];  // per corner as CObjLists says
+    CPlacedList<std::uint32_t> faceSizes;
+    std::uint64_t emittedCorners;                      // 3 per triangle
 };
 
 } // namespace VELK

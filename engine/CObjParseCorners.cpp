@@ -51,6 +51,14 @@ inline std::uint32_t readShortNumber(const char*& p, const char* end)
     return sum;
 }
 
+// A corner number of the common form, one to nine digits, at p: p moves past it.
+inline bool readPlainNumber(const char*& p, const char* end, std::uint32_t& value)
+{
+    const char* const first = p;
+    value = readShortNumber(p, end);
+    return p != first && (p == end || static_cast<unsigned char>(*p - '0') >= 10);
+}
+
 std::string numberFault(int kind, const std::string& number, const char* what)
 {
     return std::string(kKindNames[kind]) + " number " + number + what;
@@ -58,20 +66,63 @@ std::string numberFault(int kind, const std::string& number, const char* what)
 
 } // namespace
 
-inline std::size_t CObjParse::elementCount(ElementKind kind) const
-{
-    switch (kind) {
-    case POSITION: return positions.size() / 3;
-    case TEXCOORD: return texCoords.size() / 2;
-    default:       return normals.size() / 3;
-    }
-}
-
 // The fast paths take the first row of the table only, and above count in a chunk further
 // on, where count does not hold the chunks before.
 inline std::size_t CObjParse::reach(ElementKind kind) const
 {
-    return startsFile ? elementCount(kind) : static_cast<std::size_t>(kLargestNumber);
+    return startsFile ? elementCount[kind] : static_cast<std::size_t>(kLargestNumber);
+}
+
+const char* CObjParse::readPlainFace(const char* p, const char* end)
+{
+    // A face line whose corners all take the fast paths, closed by a line end before end:
+    // nearly every face of a file. The numbers' reach is the same for the whole line, and
+    // the largest numbers are kept aside until it is read. Anything else leaves the line,
+    // from its start, to readFace.
+    std::uint32_t reachOf[ELEMENT_KINDS];
+    std::uint32_t most[ELEMENT_KINDS];
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+        reachOf[kind] = static_cast<std::uint32_t>(std::min<std::size_t>(reach(static_cast<ElementKind>(kind)), kLargestNumber));
+        most[kind] = highest[kind];
+    }
+    // 1 to reach, in one comparison.
+    const auto inReach = [&reachOf](ElementKind kind, std::uint32_t number) { return number - 1 < reachOf[kind]; };
+    const std::size_t firstCorner = cornerNumbers[POSITION].size();
+    std::uint64_t corners = 0;
+    for (;; ++corners) {
+        while (*p == ' ' || *p == '\t' || *p == '\r')
+            ++p;
+        if (*p == '\n')
+            break;
+        std::uint32_t number[ELEMENT_KINDS] = {0, 0, 0};
+        bool plain = readPlainNumber(p, end, number[POSITION]) && inReach(POSITION, number[POSITION]);
+        if (plain && *p == '/') {
+            ++p;
+            if (*p != '/')
+                plain = readPlainNumber(p, end, number[TEXCOORD]) && inReach(TEXCOORD, number[TEXCOORD]);
+            if (plain && *p == '/') {
+                ++p;
+                plain = readPlainNumber(p, end, number[NORMAL]) && inReach(NORMAL, number[NORMAL]);
+            }
+        }
+        plain = plain && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n');
+        for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
+            plain = plain && cornerNumbers[kind].hasRoom(1);
+        if (!plain) {
+            for (CPlacedList<std::uint32_t>& numbers : cornerNumbers)
+                numbers.shrink(firstCorner);
+            return nullptr;
+        }
+        for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
+            cornerNumbers[kind].pushInRoom(number[kind]);
+            most[kind] = std::max(most[kind], number[kind]);
+        }
+    }
+    for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
+        highest[kind] = most[kind];
+    ++lineNumber;
+    finishFace(firstCorner, corners);
+    return p + 1;
 }
 
 const char* CObjParse::readPlainCorner(const char* begin, const char* end)
@@ -100,9 +151,9 @@ const char* CObjParse::readPlainCorner(const char* begin, const char* end)
     highest[POSITION] = std::max(highest[POSITION], position);
     highest[TEXCOORD] = std::max(highest[TEXCOORD], texCoord);
     highest[NORMAL] = std::max(highest[NORMAL], normal);
-    positionIndices.push_back(position);
-    texCoordIndices.push_back(texCoord);
-    normalIndices.push_back(normal);
+    cornerNumbers[POSITION].push_back(position);
+    cornerNumbers[TEXCOORD].push_back(texCoord);
+    cornerNumbers[NORMAL].push_back(normal);
     return p;
 }
 
@@ -144,14 +195,14 @@ void CObjParse::readCorner(const char* begin, const char* end)
                 readPart(NORMAL, part, normal);
         }
     }
-    positionIndices.push_back(position);
-    texCoordIndices.push_back(texCoord);
-    normalIndices.push_back(normal);
+    cornerNumbers[POSITION].push_back(position);
+    cornerNumbers[TEXCOORD].push_back(texCoord);
+    cornerNumbers[NORMAL].push_back(normal);
 }
 
 std::uint32_t CObjParse::resolveNumber(ElementKind kind, const char* begin, const char* end)
 {
-    const std::size_t count = elementCount(kind);
+    const std::size_t count = elementCount[kind];
     std::int32_t number = 0;
     const bool fits = CTextNumber::toInt32(begin, end, number);
     const std::uint64_t magnitude = static_cast<std::uint64_t>(number < 0 ? -static_cast<std::int64_t>(number) : number);
@@ -164,7 +215,7 @@ std::uint32_t CObjParse::resolveNumber(ElementKind kind, const char* begin, cons
     }
     if (fits && number < 0 && !startsFile) {
         fixUps.push_back(
-            CFixUp{positionIndices.size(), static_cast<std::int64_t>(count) + 1 - static_cast<std::int64_t>(magnitude), kind});
+            CFixUp{cornerNumbers[POSITION].size(), static_cast<std::int64_t>(count) + 1 - static_cast<std::int64_t>(magnitude), kind});
         return 0;
     }
     if (fits && number < 0 && namesElement(magnitude, count))
@@ -185,9 +236,8 @@ void CObjParse::dropCorners(std::size_t firstCorner)
     for (auto fixUp = fixUps.rbegin();
          fixUp != fixUps.rend() && fixUp->corner != CFixUp::kNoCorner && fixUp->corner >= firstCorner; ++fixUp)
         fixUp->corner = CFixUp::kNoCorner;
-    positionIndices.resize(firstCorner);
-    texCoordIndices.resize(firstCorner);
-    normalIndices.resize(firstCorner);
+    for (CPlacedList<std::uint32_t>& numbers : cornerNumbers)
+        numbers.shrink(firstCorner);
 }
 
 CObjParse::CFault CObjParse::fileFault() const
@@ -201,7 +251,7 @@ CObjParse::CFault CObjParse::fileFault() const
             fault = CFault{line, reason};
     };
     for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
-        const std::size_t count = elementCount(static_cast<ElementKind>(kind));
+        const std::size_t count = elementCount[kind];
         if (kind != POSITION && count == 0)
             continue;
         if (ifFilled[kind].line != 0)
@@ -226,7 +276,7 @@ bool CObjParse::settleChunks(const std::vector<std::unique_ptr<CObjParse>>& part
         for (int kind = 0; kind < ELEMENT_KINDS; ++kind) {
             if (part->ifFilled[kind].line != 0)
                 return false;
-            totals[kind] += part->elementCount(static_cast<ElementKind>(kind));
+            totals[kind] += part->elementCount[kind];
         }
         emitted += part->emittedCorners;
     }
@@ -250,13 +300,10 @@ bool CObjParse::settleChunks(const std::vector<std::unique_ptr<CObjParse>>& part
                 return false;
             if (fixUp.corner == CFixUp::kNoCorner)
                 continue;
-            CUninitialisedVector<std::uint32_t>& indices = fixUp.kind == POSITION   ? part->positionIndices
-                                                           : fixUp.kind == TEXCOORD ? part->texCoordIndices
-                                                                                    : part->normalIndices;
-            indices[fixUp.corner] = static_cast<std::uint32_t>(number);
+            part->cornerNumbers[fixUp.kind][fixUp.corner] = static_cast<std::uint32_t>(number);
         }
         for (int kind = 0; kind < ELEMENT_KINDS; ++kind)
-            before[kind] += part->elementCount(static_cast<ElementKind>(kind));
+            before[kind] += part->elementCount[kind];
     }
     return true;
 }
