@@ -1,9 +1,14 @@
-// Material order: a counting pass over the runs gives each group its place, then every
-// face's triangles go straight there.
+// Material order: a counting pass over the faces gives each group, and each thread's part of
+// it, its place; then every face's triangles go straight there.
 #include "engine/CMaterialOrder.h"
 
+#include <algorithm>
 #include <limits>
+#include <stdexcept>
 #include <unordered_map>
+
+#include "engine/CFaceTriangulator.h"
+#include "engine/CParallel.h"
 
 namespace VELK
 {
@@ -12,7 +17,7 @@ const std::uint32_t CMaterialOrder::kNoMaterial = std::numeric_limits<std::uint3
 
 std::vector<CMaterialOrder::CGroup> CMaterialOrder::order(const CFaces& faces, const std::vector<CMaterialRun>& runs,
                                                           const std::vector<CObjMaterial>& materials,
-                                                          std::uint32_t* indices, std::size_t indexCount)
+                                                          std::uint32_t* indices, std::size_t indexCount, unsigned threads)
 {
     // Group g < materialCount holds material g; the last one, leftover, the faces under no
     // material of the library. Ungrouped, everything is in that one group, in file order.
@@ -34,42 +39,72 @@ std::vector<CMaterialOrder::CGroup> CMaterialOrder::order(const CFaces& faces, c
         }
     }
 
-    // Where each group starts: the runs' sizes in indices, added up by group.
-    std::vector<std::uint64_t> groupStart(groupCount + 1, 0);
-    const auto runEnd = [&](std::size_t r) {
-        return r + 1 < runs.size() ? static_cast<std::uint64_t>(runs[r + 1].firstIndex) : indexCount;
+    // The faces in ranges, one per thread. A range's faces take their group from the last
+    // run that starts at or before them, as they would in one pass.
+    const unsigned rangeCount = static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, faces.count)));
+    const auto firstFace = [&faces, rangeCount](unsigned range) { return faces.count * range / rangeCount; };
+    const auto firstRunAfter = [&runs](std::size_t face) {
+        return static_cast<std::size_t>(
+            std::upper_bound(runs.begin(), runs.end(), face,
+                             [](std::size_t f, const CMaterialRun& run) { return f < run.firstFace; }) -
+            runs.begin());
     };
-    if (grouped) {
-        groupStart[leftover + 1] += static_cast<std::uint64_t>(runs.front().firstIndex);
-        for (std::size_t r = 0; r < runs.size(); ++r)
-            groupStart[runGroup[r] + 1] += runEnd(r) - static_cast<std::uint64_t>(runs[r].firstIndex);
-    } else {
-        groupStart[1] = indexCount;
-    }
-    for (std::size_t g = 0; g < groupCount; ++g)
-        groupStart[g + 1] += groupStart[g];
-
-    std::vector<std::uint64_t> cursor(groupStart.begin(), groupStart.end() - 1);
-    const std::uint32_t* corner = faces.corners;
-    std::size_t nextRun = 0;
-    std::size_t group = leftover;
-    for (std::size_t face = 0; face < faces.count; ++face) {
-        while (grouped && nextRun < runs.size() && runs[nextRun].firstFace == face)
-            group = runGroup[nextRun++];
-        // Triangles, most faces of a file, are copied as they are; larger faces keep their
-        // turning order in each of their triangles.
-        const std::uint32_t size = faces.sizes[face];
-        std::uint32_t* out = indices + cursor[group];
-        if (size == 3) {
-            out[0] = corner[0];
-            out[1] = corner[1];
-            out[2] = corner[2];
-        } else {
-            triangulator.triangulate(faces.vertices, faces.stride, corner, size, out);
+    // Each range walks its faces twice: first to count its corners and the indices it gives
+    // each group, then to write them where the counts place them.
+    const auto walk = [&](unsigned range, const auto& visit) {
+        std::size_t nextRun = grouped ? firstRunAfter(firstFace(range)) : runs.size();
+        std::size_t group = grouped && nextRun > 0 ? runGroup[nextRun - 1] : leftover;
+        for (std::size_t face = firstFace(range); face < firstFace(range + 1); ++face) {
+            while (grouped && nextRun < runs.size() && runs[nextRun].firstFace == face)
+                group = runGroup[nextRun++];
+            visit(face, group);
         }
-        cursor[group] += 3 * static_cast<std::uint64_t>(size - 2);
-        corner += size;
+    };
+    std::vector<std::uint64_t> counts(static_cast<std::size_t>(rangeCount) * groupCount, 0);
+    std::vector<std::uint64_t> cornersBefore(rangeCount + 1, 0);
+    CParallel::run(threads, rangeCount, [&](unsigned range) {
+        std::uint64_t* count = &counts[static_cast<std::size_t>(range) * groupCount];
+        walk(range, [&](std::size_t face, std::size_t group) {
+            count[group] += 3 * static_cast<std::uint64_t>(faces.sizes[face] - 2);
+            cornersBefore[range + 1] += faces.sizes[face];
+        });
+    });
+    // Where each group starts, and within it each range's part.
+    std::vector<std::uint64_t> groupStart(groupCount + 1, 0);
+    std::vector<std::uint64_t> cursors(counts.size(), 0);
+    for (std::size_t g = 0; g < groupCount; ++g) {
+        std::uint64_t at = groupStart[g];
+        for (unsigned range = 0; range < rangeCount; ++range) {
+            cursors[range * groupCount + g] = at;
+            at += counts[range * groupCount + g];
+        }
+        groupStart[g + 1] = at;
     }
+    for (unsigned range = 0; range < rangeCount; ++range)
+        cornersBefore[range + 1] += cornersBefore[range];
+    if (groupStart[groupCount] > indexCount)
+        throw std::length_error("VELK::CMaterialOrder::order: the faces give more indices than there is room for");
+
+    CParallel::run(threads, rangeCount, [&](unsigned range) {
+        CFaceTriangulator triangulator;                // keeps its scratch memory between faces
+        std::uint64_t* cursor = &cursors[static_cast<std::size_t>(range) * groupCount];
+        const std::uint32_t* corner = faces.corners + cornersBefore[range];
+        walk(range, [&](std::size_t face, std::size_t group) {
+            // Triangles, most faces of a file, are copied as they are; larger faces keep their
+            // turning order in each of their triangles.
+            const std::uint32_t size = faces.sizes[face];
+            std::uint32_t* out = indices + cursor[group];
+            if (size == 3) {
+                out[0] = corner[0];
+                out[1] = corner[1];
+                out[2] = corner[2];
+            } else {
+                triangulator.triangulate(faces.vertices, faces.stride, corner, size, out);
+            }
+            cursor[group] += 3 * static_cast<std::uint64_t>(size - 2);
+            corner += size;
+        });
+    });
 
     std::vector<CGroup> groups;
     if (!grouped)

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/CFaceTriangulator.h"
 #include "engine/CMaterialRun.h"
 #include "engine/CObjMaterial.h"
 
@@ -41,12 +40,11 @@ public:
     // material of the library, the runs naming it joined in file order (a name defined twice
     // goes to its first material); then, only when faces fall in it, one for the faces before
     // the first run or in runs that name no material of the library. Without materials or
-    // without runs: no groups, and the triangles in file order.
-    std::vector<CGroup> order(const CFaces& faces, const std::vector<CMaterialRun>& runs,
-                              const std::vector<CObjMaterial>& materials, std::uint32_t* indices, std::size_t indexCount);
-
-private:
-    CFaceTriangulator triangulator;                    // keeps its scratch memory between faces
+    // without runs: no groups, and the triangles in file order. The faces are shared out
+    // among up to threads threads; the result is the same.
+    static std::vector<CGroup> order(const CFaces& faces, const std::vector<CMaterialRun>& runs,
+                                     const std::vector<CObjMaterial>& materials, std::uint32_t* indices,
+                                     std::size_t indexCount, unsigned threads = 1);
 };
 
 } // namespace VELK

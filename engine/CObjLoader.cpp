@@ -27,7 +27,7 @@ const std::uint64_t kSmallestChunk = 16u << 20;
 } // namespace
 
 CObjLoader::CObjLoader(unsigned threads)
-    : VLoader("obj"), threads(threads), phaseTimes(nullptr), loadStarted(0.0)
+    : VLoader("obj"), threads(threads), loadThreads(1), phaseTimes(nullptr), loadStarted(0.0)
 {
 }
 
@@ -94,6 +94,7 @@ CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& r
             reject(0, file.getReason());
         threadCount = static_cast<unsigned>(
             std::min<std::uint64_t>(threadCount, std::max<std::uint64_t>(1, file.getSize() / smallestChunk)));
+        loadThreads = std::max(1u, threadCount);
         // A file the chunks cannot decide alone (a fault, a number counted back past the
         // start of the file) is read again in one part, which finds the line to name.
         if (!parseFile(file, windowSize, threadCount))
@@ -107,6 +108,7 @@ CMeshData* CObjLoader::loadStreamed(const std::string& name, const FileReader& r
 CMeshData* CObjLoader::loadFromText(const std::string& name, const std::string& objText, const FileReader& readFile)
 {
     beginLoad(name);
+    loadThreads = 1;
     try {
         parseText(objText);
     } catch (...) {

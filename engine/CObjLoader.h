@@ -82,6 +82,7 @@ private:
     void buildMesh(CMeshData& mesh);
 
     const unsigned threads;
+    unsigned loadThreads;                              // of the load under way: as many weld and order it
     std::vector<CObjMaterial> materials;               // library order, all libraries
     std::unique_ptr<CObjLists> lists;                  // of the load under way; null between loads
     std::string fileName;                              // as given; in messages

@@ -31,7 +31,7 @@ void CObjLoader::buildMesh(CMeshData& mesh)
                                  model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2},
         CVertexWelder::CCorners{cornerVertices.data(), model.texCoordIndices.data(), model.normalIndices.data(),
                                 cornerVertices.size()},
-        mesh.vertices, cornerVertices.data());
+        mesh.vertices, cornerVertices.data(), loadThreads);
     mesh.vertexCount = static_cast<std::uint32_t>(vertexCount);
     // The lists are in the records now; their memory goes before the index array below.
     CUninitialisedVector<float>().swap(model.positions);
@@ -46,9 +46,9 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     mesh.indices = new std::uint32_t[model.emittedCorners];
     CSystem::adviseHugePages(mesh.indices, model.emittedCorners * sizeof(std::uint32_t));
     const std::vector<CMaterialOrder::CGroup> groups =
-        CMaterialOrder().order(CMaterialOrder::CFaces{cornerVertices.data(), model.faceSizes.data(), model.faceSizes.size(),
+        CMaterialOrder::order(CMaterialOrder::CFaces{cornerVertices.data(), model.faceSizes.data(), model.faceSizes.size(),
                                                       mesh.vertices, CVertexRecord::kFloats},
-                               model.runs, materials, mesh.indices, mesh.indexCount);
+                               model.runs, materials, mesh.indices, mesh.indexCount, loadThreads);
     CUninitialisedVector<std::uint32_t>().swap(cornerVertices);
     CUninitialisedVector<std::uint32_t>().swap(model.faceSizes);
 

@@ -2,18 +2,17 @@
 // line-aligned chunks, each counted, then parsed into its place in the whole model's lists,
 // and the chunks joined in file order into the lists one pass makes.
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <limits>
-#include <thread>
 
 #include "engine/CInputFile.h"
 #include "engine/CObjLists.h"
 #include "engine/CObjLoader.h"
 #include "engine/CObjParse.h"
 #include "engine/CObjText.h"
+#include "engine/CParallel.h"
 
 namespace VELK
 {
@@ -25,31 +24,6 @@ namespace
 // whose chunks parse faster (vertices rather than faces) does not wait for the others.
 const unsigned kChunksPerThread = 4;
 const unsigned kMostThreads = 256;
-
-// Runs work(0) to work(jobs - 1) on up to count threads, this one among them, each job once
-// and in order of their numbers, and returns when all are done. Where no thread can be
-// started the others take its share; work must not throw.
-template <typename Work>
-void runShared(unsigned count, unsigned jobs, const Work& work)
-{
-    std::atomic<unsigned> next(0);
-    const auto worker = [&next, jobs, &work]() {
-        for (unsigned job = next++; job < jobs; job = next++)
-            work(job);
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(count);
-    for (unsigned k = 1; k < count && k < jobs; ++k) {
-        try {
-            threads.emplace_back(worker);
-        } catch (...) {
-            break;
-        }
-    }
-    worker();
-    for (std::thread& thread : threads)
-        thread.join();
-}
 
 // Where the first statement at or after from begins: just behind a line end whose line
 // does not go on in the next (a backslash before the line end, a carriage return between
@@ -109,7 +83,7 @@ bool CObjLoader::parseFile(const CInputFile& file, std::size_t windowSize, unsig
     const auto pass = [&](bool counting) {
         std::vector<std::exception_ptr> failures(chunks);
         std::vector<std::string> readFailures(chunks);
-        runShared(threads, chunks, [&](unsigned k) {
+        CParallel::run(threads, chunks, [&](unsigned k) {
             try {
                 std::uint64_t at = starts[k];
                 const std::uint64_t end = starts[k + 1];

@@ -25,6 +25,12 @@ public:
     // there is none, record `number` goes in and its own number comes back.
     std::uint32_t findOrAdd(std::uint32_t number);
 
+    // The number of the record in the table equal to record, which need not be in the
+    // array; kAbsent when there is none. Tables that no thread adds to any more may be
+    // asked from several at once.
+    static constexpr std::uint32_t kAbsent = ~std::uint32_t(0);
+    std::uint32_t find(const float* record) const;
+
 private:
     static std::uint64_t hash(const float* record);
     void grow();                                       // twice the size, the records it held in again
@@ -81,6 +87,18 @@ std::uint32_t CRecordTable<Floats>::findOrAdd(std::uint32_t number)
     slots[slot] = number + 1;
     ++used;
     return number;
+}
+
+template <std::size_t Floats>
+std::uint32_t CRecordTable<Floats>::find(const float* record) const
+{
+    const std::size_t mask = slots.size() - 1;
+    for (std::size_t slot = hash(record) & mask; slots[slot] != 0; slot = (slot + 1) & mask) {
+        const std::uint32_t found = slots[slot] - 1;
+        if (std::memcmp(records + static_cast<std::size_t>(found) * Floats, record, Floats * sizeof(float)) == 0)
+            return found;
+    }
+    return kAbsent;
 }
 
 template <std::size_t Floats>

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>                                     // defines __GLIBC__ with the C library
+#include <cstring>
 #include <new>
 #include <thread>
 
@@ -102,6 +103,17 @@ void* CSystem::allocateBlock(std::size_t bytes)
     }
 #endif
     return ::operator new(bytes);
+}
+
+void* CSystem::allocateZeroedBlock(std::size_t bytes)
+{
+    void* block = allocateBlock(bytes);
+#if defined(__linux__)
+    if (bytes >= kMappedFrom)
+        return block;
+#endif
+    std::memset(block, 0, bytes);
+    return block;
 }
 
 void CSystem::releaseBlock(void* block, std::size_t bytes) noexcept

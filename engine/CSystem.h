@@ -26,6 +26,9 @@ public:
     static const std::size_t kMappedFrom = 1u << 20;
     static void* allocateBlock(std::size_t bytes);
     static void releaseBlock(void* block, std::size_t bytes) noexcept;
+    // The same, all zeros: a mapped block is zero as the system hands it out, so that only
+    // the pages written take memory, and nothing is cleared twice.
+    static void* allocateZeroedBlock(std::size_t bytes);
 
     // The programs' heap, set before anything large is allocated: the load frees hundreds of
     // megabytes just before the OpenGL driver asks for as much again. Blocks up to 32 MiB come

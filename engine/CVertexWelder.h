@@ -36,9 +36,9 @@ public:
     // of normals is not empty. vertexOfCorner may be corners.positions itself: each
     // corner's position number is read before its vertex number is written. Pages of
     // vertices never written take no memory, so that the mesh's array can be welded into in
-    // place.
+    // place. The corners are shared out among up to threads threads; the result is the same.
     static std::size_t weldInto(const CElements& elements, const CCorners& corners, float* vertices,
-                                std::uint32_t* vertexOfCorner);
+                                std::uint32_t* vertexOfCorner, unsigned threads = 1);
 };
 
 } // namespace VELK

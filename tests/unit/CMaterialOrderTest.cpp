@@ -21,15 +21,22 @@ const Numbers kCorners = {0, 1, 2, 0, 1, 2, 3, 1, 2, 3, 3, 2, 1, 0, 2, 3};
 const Numbers kSizes = {3, 4, 3, 3, 3};
 const std::vector<VELK::CMaterialRun> kRuns = {{"A", 3, 1}, {"B", 9, 2}, {"Missing", 12, 3}, {"A", 15, 4}};
 
+// On one thread, and on three, which must give the same.
 Groups order(const std::vector<VELK::CObjMaterial>& materials, Numbers& indices)
 {
-    indices.assign(18, 0);
-    Groups groups;
-    for (const VELK::CMaterialOrder::CGroup& group :
-         VELK::CMaterialOrder().order({kCorners.data(), kSizes.data(), kSizes.size(), kSquare, 3}, kRuns, materials,
-                                      indices.data(), indices.size()))
-        groups.emplace_back(group.name, group.material, group.firstIndex, group.triangleCount);
-    return groups;
+    Groups groups[2];
+    Numbers written[2];
+    for (unsigned k = 0; k < 2; ++k) {
+        written[k].assign(18, 0);
+        for (const VELK::CMaterialOrder::CGroup& group :
+             VELK::CMaterialOrder::order({kCorners.data(), kSizes.data(), kSizes.size(), kSquare, 3}, kRuns, materials,
+                                         written[k].data(), written[k].size(), k == 0 ? 1 : 3))
+            groups[k].emplace_back(group.name, group.material, group.firstIndex, group.triangleCount);
+    }
+    EXPECT_EQ(written[1], written[0]) << "three threads";
+    EXPECT_EQ(groups[1], groups[0]) << "three threads";
+    indices = written[0];
+    return groups[0];
 }
 
 TEST(CMaterialOrder, TrianglesGoToTheirMaterialInLibraryOrderAndTheRestLast)

@@ -13,17 +13,25 @@ namespace
 using Floats = std::vector<float>;
 using Numbers = std::vector<std::uint32_t>;
 
-Numbers weld(const Floats& positions, const Floats& normals, const Floats& texCoords, Numbers p, const Numbers& t,
-             const Numbers& n, Floats& vertices)
+// Written over the position numbers, into room for every corner, as the loader does; on
+// one thread, and on three whose ranges must find each other's vertices.
+Numbers weld(const Floats& positions, const Floats& normals, const Floats& texCoords, const Numbers& p,
+             const Numbers& t, const Numbers& n, Floats& vertices)
 {
-    // Written over the position numbers, into room for every corner, as the loader does.
-    vertices.resize(p.size() * CVertexRecord::kFloats);
-    const std::size_t made = VELK::CVertexWelder::weldInto(
-        {positions.data(), positions.size() / 3, normals.data(), normals.size() / 3, texCoords.data(),
-         texCoords.size() / 2},
-        {p.data(), t.data(), n.data(), p.size()}, vertices.data(), p.data());
-    vertices.resize(made * CVertexRecord::kFloats);
-    return p;
+    Numbers results[2] = {p, p};
+    Floats records[2];
+    for (unsigned k = 0; k < 2; ++k) {
+        records[k].resize(p.size() * CVertexRecord::kFloats);
+        const std::size_t made = VELK::CVertexWelder::weldInto(
+            {positions.data(), positions.size() / 3, normals.data(), normals.size() / 3, texCoords.data(),
+             texCoords.size() / 2},
+            {results[k].data(), t.data(), n.data(), p.size()}, records[k].data(), results[k].data(), k == 0 ? 1 : 3);
+        records[k].resize(made * CVertexRecord::kFloats);
+    }
+    EXPECT_EQ(results[1], results[0]) << "three threads";
+    EXPECT_EQ(records[1], records[0]) << "three threads";
+    vertices = records[0];
+    return results[0];
 }
 
 TEST(CVertexWelder, EqualRecordsShareTheVertexOfTheirFirstUse)
