@@ -18,7 +18,9 @@ public:
     // with normals; corners given different normals no longer share a vertex, equal records
     // do, and the indices keep their order, so the subsets stay as they are.
     // Returns false and leaves the mesh as it is when its layout is not one of those the OBJ
-    // loader makes, or when an index names no vertex.
+    // loader makes, when an index names no vertex, or for 2^31 vertices or indices or more.
+    // The indices are renumbered in place: a mesh whose normals run out of memory midway
+    // (std::bad_alloc) is left unusable.
     static bool fillMissing(CMeshData& mesh, float creaseDegrees = kCreaseDegrees);
 
     static const float kCreaseDegrees;                 // 60
