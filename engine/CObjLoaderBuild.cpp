@@ -22,23 +22,26 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     // read by then: the vertex numbers take no memory of their own.
     CUninitialisedVector<std::uint32_t> cornerVertices;
     cornerVertices.swap(model.positionIndices);
-    // The records are welded straight into the mesh's array, sized for the worst case of
+    // Corners that name the same element welded, each thread a range of them; then the
+    // corners' other numbers go, before the records are made.
+    CVertexWelder welder(
+        CVertexWelder::CElements{model.positions.data(), model.positions.size() / 3, model.normals.data(),
+                                 model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2},
+        loadThreads);
+    welder.weld(CVertexWelder::CCorners{cornerVertices.data(), model.texCoordIndices.data(), model.normalIndices.data(),
+                                        cornerVertices.size()},
+                cornerVertices.data());
+    CUninitialisedVector<std::uint32_t>().swap(model.texCoordIndices);
+    CUninitialisedVector<std::uint32_t>().swap(model.normalIndices);
+    // The records are written straight into the mesh's array, sized for the worst case of
     // all corners distinct: the part never written is never mapped, and nothing is copied.
     mesh.vertices = new float[cornerVertices.size() * CVertexRecord::kFloats];
     CSystem::adviseHugePages(mesh.vertices, cornerVertices.size() * sizeof(CVertexRecord));
-    const std::size_t vertexCount = CVertexWelder::weldInto(
-        CVertexWelder::CElements{model.positions.data(), model.positions.size() / 3, model.normals.data(),
-                                 model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2},
-        CVertexWelder::CCorners{cornerVertices.data(), model.texCoordIndices.data(), model.normalIndices.data(),
-                                cornerVertices.size()},
-        mesh.vertices, cornerVertices.data(), loadThreads);
-    mesh.vertexCount = static_cast<std::uint32_t>(vertexCount);
+    mesh.vertexCount = static_cast<std::uint32_t>(welder.writeVertices(mesh.vertices, cornerVertices.data()));
     // The lists are in the records now; their memory goes before the index array below.
     CUninitialisedVector<float>().swap(model.positions);
     CUninitialisedVector<float>().swap(model.normals);
     CUninitialisedVector<float>().swap(model.texCoords);
-    CUninitialisedVector<std::uint32_t>().swap(model.texCoordIndices);
-    CUninitialisedVector<std::uint32_t>().swap(model.normalIndices);
 
     const double regroupStarted = phaseClock();
     mesh.indexSize = sizeof(std::uint32_t);

@@ -51,8 +51,8 @@ struct CKey
 class CRecords
 {
 public:
-    CRecords(const CVertexWelder::CElements& elements, const std::uint32_t* samePosition)
-        : elements(elements), samePosition(samePosition), hasNormals(elements.normalCount != 0),
+    explicit CRecords(const CVertexWelder::CElements& elements)
+        : elements(elements), samePosition(nullptr), hasNormals(elements.normalCount != 0),
           hasTexCoords(elements.texCoordCount != 0), texCoordAt(CVertexRecord::texCoordAt(hasNormals))
     {
     }
@@ -95,8 +95,10 @@ private:
         return std::memcmp(x, y, floats * sizeof(float)) == 0;
     }
 
-    const CVertexWelder::CElements& elements;
-    const std::uint32_t* samePosition;
+public:
+    const CVertexWelder::CElements elements;
+    const std::uint32_t* samePosition;                 // while the corners are welded
+private:
     const bool hasNormals;
     const bool hasTexCoords;
     const std::uint32_t texCoordAt;
@@ -161,6 +163,16 @@ public:
                 return vertex - 1;
         }
         return kNone;
+    }
+
+    // Once every range has looked here: only the keys and numbers are left.
+    void forgetChains()
+    {
+        CZeroedArray<std::uint32_t>(0).swap(newest);
+        Numbers().swap(previous);
+        CUninitialisedVector<float>().swap(crowded);
+        Numbers().swap(crowdedVertex);
+        crowdedRecords.clear(0);
     }
 
     const std::size_t first;
@@ -259,19 +271,44 @@ Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigne
 
 } // namespace
 
-std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& corners, float* vertices,
-                                    std::uint32_t* vertexOfCorner, unsigned threads)
+struct CVertexWelder::CState
 {
-    threads = std::max(1u, threads);
+    CState(const CElements& elements, unsigned threads) : records(elements), threads(std::max(1u, threads)) {}
+
+    CRecords records;
+    const unsigned threads;
+    std::vector<std::unique_ptr<CRange>> ranges;
+};
+
+CVertexWelder::CVertexWelder(const CElements& elements, unsigned threads) : state(new CState(elements, threads))
+{
+}
+
+CVertexWelder::~CVertexWelder() = default;
+
+void CVertexWelder::weld(const CCorners& corners, std::uint32_t* vertexOfCorner)
+{
+    const unsigned threads = state->threads;
+    const CElements& elements = state->records.elements;
     const std::size_t count = corners.count;
     const Numbers samePosition = firstOfEqualPositions(elements.positions, elements.positionCount, threads);
-    const CRecords records(elements, samePosition.data());
-
+    state->records.samePosition = samePosition.data();
     const unsigned rangeCount = static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, count)));
-    std::vector<std::unique_ptr<CRange>> ranges;
+    std::vector<std::unique_ptr<CRange>>& ranges = state->ranges;
+    ranges.clear();
     for (unsigned r = 0; r < rangeCount; ++r)
-        ranges.emplace_back(new CRange(records, elements.positionCount, count * r / rangeCount, count * (r + 1) / rangeCount));
+        ranges.emplace_back(new CRange(state->records, elements.positionCount, count * r / rangeCount,
+                                       count * (r + 1) / rangeCount));
     CParallel::run(threads, rangeCount, [&](unsigned r) { ranges[r]->weld(corners, vertexOfCorner); });
+    state->records.samePosition = nullptr;
+}
+
+std::size_t CVertexWelder::writeVertices(float* vertices, std::uint32_t* vertexOfCorner)
+{
+    const unsigned threads = state->threads;
+    const CRecords& records = state->records;
+    std::vector<std::unique_ptr<CRange>>& ranges = state->ranges;
+    const unsigned rangeCount = static_cast<unsigned>(ranges.size());
 
     // Each vertex of a range is new (kNone for now), or equal to one met first in a range
     // before (kRepeated, and noted with the first such). The vertices of each range are
@@ -304,6 +341,8 @@ std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& c
             }
         }
     });
+    for (const std::unique_ptr<CRange>& range : ranges)
+        range->forgetChains();
 
     // The new vertices of each range numbered after those of the ranges before, in the
     // order met; then the others as their equals.
@@ -341,7 +380,16 @@ std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& c
         for (std::size_t corner = range.first; corner < range.last; ++corner)
             vertexOfCorner[corner] = range.number[vertexOfCorner[corner]];
     });
+    ranges.clear();
     return total;
+}
+
+std::size_t CVertexWelder::weldInto(const CElements& elements, const CCorners& corners, float* vertices,
+                                    std::uint32_t* vertexOfCorner, unsigned threads)
+{
+    CVertexWelder welder(elements, threads);
+    welder.weld(corners, vertexOfCorner);
+    return welder.writeVertices(vertices, vertexOfCorner);
 }
 
 } // namespace VELK

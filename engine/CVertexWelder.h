@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 namespace VELK
 {
@@ -29,16 +30,34 @@ public:
         std::size_t count;
     };
 
-    // Fills vertices, which has room for corners.count records (all corners distinct, the
-    // worst case), with each distinct record once, in order of first use, writes the vertex
-    // number of corner k to vertexOfCorner[k], and returns the number of vertices made.
-    // The records are laid out as CVertexRecord says for a mesh with normals when the list
-    // of normals is not empty. vertexOfCorner may be corners.positions itself: each
-    // corner's position number is read before its vertex number is written. Pages of
-    // vertices never written take no memory, so that the mesh's array can be welded into in
-    // place. The corners are shared out among up to threads threads; the result is the same.
+    // The corners are shared out among up to threads threads, in ranges welded each on its
+    // own, then matched against each other; the result is that of one pass in file order.
+    CVertexWelder(const CElements& elements, unsigned threads);
+    ~CVertexWelder();
+    CVertexWelder(const CVertexWelder&) = delete;
+    CVertexWelder& operator=(const CVertexWelder&) = delete;
+
+    // The first step: each corner's vertex within its range, written to vertexOfCorner, which
+    // may be corners.positions itself (each corner's position number is read before its
+    // vertex is written). The corners' numbers are not read again, so that their lists can
+    // go before the records are made.
+    void weld(const CCorners& corners, std::uint32_t* vertexOfCorner);
+
+    // The second step: fills vertices, which has room for a record per corner (all corners
+    // distinct, the worst case), with each distinct record once, in order of first use,
+    // writes the vertex number of corner k to vertexOfCorner[k], and returns the number of
+    // vertices made. The records are laid out as CVertexRecord says for a mesh with normals
+    // when the list of normals is not empty. Pages of vertices never written take no memory,
+    // so that the mesh's array can be welded into in place.
+    std::size_t writeVertices(float* vertices, std::uint32_t* vertexOfCorner);
+
+    // Both steps.
     static std::size_t weldInto(const CElements& elements, const CCorners& corners, float* vertices,
                                 std::uint32_t* vertexOfCorner, unsigned threads = 1);
+
+private:
+    struct CState;
+    std::unique_ptr<CState> state;
 };
 
 } // namespace VELK

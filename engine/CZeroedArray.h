@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <new>
+#include <utility>
 
 #include "engine/CSystem.h"
 
@@ -22,6 +23,11 @@ public:
     T& operator[](std::size_t k) { return elements[k]; }
     const T& operator[](std::size_t k) const { return elements[k]; }
     std::size_t size() const { return count; }
+    void swap(CZeroedArray& other) noexcept
+    {
+        std::swap(count, other.count);
+        std::swap(elements, other.elements);
+    }
 
 private:
     std::size_t count;
