@@ -1,5 +1,7 @@
 // The mesh builder: the welding and material-order steps composed, the layout, and the
 // subsets of the mesh.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,10 +35,17 @@ void CObjLoader::buildMesh(CMeshData& mesh)
                 cornerVertices.data());
     CUninitialisedVector<std::uint32_t>().swap(model.texCoordIndices);
     CUninitialisedVector<std::uint32_t>().swap(model.normalIndices);
-    // The records are written straight into the mesh's array, sized for the worst case of
-    // all corners distinct: the part never written is never mapped, and nothing is copied.
-    mesh.vertices = new float[cornerVertices.size() * CVertexRecord::kFloats];
-    CSystem::adviseHugePages(mesh.vertices, cornerVertices.size() * sizeof(CVertexRecord));
+    // The records are written straight into the mesh's array, sized for the worst case: all
+    // corners distinct, or, where fewer, every choice of position, texture coordinate and
+    // normal. The part never written is never mapped, and nothing is copied.
+    std::uint64_t most = cornerVertices.size();
+    const std::uint64_t choices[] = {model.positions.size() / 3, model.texCoords.size() / 2 + 1, model.normals.size() / 3 + 1};
+    std::uint64_t product = 1;
+    for (const std::uint64_t choice : choices)
+        product = choice != 0 && product > most / choice ? most : product * choice;
+    most = std::min(most, product);
+    mesh.vertices = new float[most * CVertexRecord::kFloats];
+    CSystem::adviseHugePages(mesh.vertices, most * sizeof(CVertexRecord));
     mesh.vertexCount = static_cast<std::uint32_t>(welder.writeVertices(mesh.vertices, cornerVertices.data()));
     // The lists are in the records now; their memory goes before the index array below.
     CUninitialisedVector<float>().swap(model.positions);
