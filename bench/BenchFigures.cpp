@@ -100,4 +100,16 @@ std::string loadAverage()
     return text;
 }
 
+long hugePageFaults()
+{
+    std::istringstream lines(wholeFile("/proc/vmstat"));
+    std::string name;
+    long count = 0;
+    while (lines >> name >> count) {
+        if (name == "thp_fault_alloc")
+            return count;
+    }
+    return -1;
+}
+
 } // namespace BENCH

@@ -26,5 +26,8 @@ std::string describeMachine(const std::string& cpuinfo, const std::string& memin
                             const std::string& hugePages);
 std::string thisMachine();                             // the same, read from this machine
 std::string loadAverage();                             // "load average 0.52 0.61 0.40"
+// Huge pages the kernel has cleared on a page fault since it started, for the whole system
+// (thp_fault_alloc of /proc/vmstat); -1 where it does not say.
+long hugePageFaults();
 
 } // namespace BENCH

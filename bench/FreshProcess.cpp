@@ -1,5 +1,6 @@
 // Starting a program, reading its output and taking its resource use as it exits.
 #include "bench/FreshProcess.h"
+#include "bench/BenchFigures.h"
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -34,6 +35,7 @@ CProcessRun runFreshProcess(const std::vector<std::string>& words)
     argv.push_back(nullptr);
 
     CProcessRun run;
+    const long hugePagesBefore = hugePageFaults();
     const auto started = std::chrono::steady_clock::now();
     pid_t child = 0;
     const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
@@ -65,6 +67,10 @@ CProcessRun runFreshProcess(const std::vector<std::string>& words)
             command += (command.empty() ? "" : " ") + word;
         throw std::runtime_error(command + " failed");
     }
+    const long hugePagesAfter = hugePageFaults();
+    if (hugePagesBefore >= 0 && hugePagesAfter >= hugePagesBefore)
+        run.hugePagesFaulted = hugePagesAfter - hugePagesBefore;
+    run.systemSeconds = static_cast<double>(usage.ru_stime.tv_sec) + static_cast<double>(usage.ru_stime.tv_usec) / 1e6;
     run.peakKilobytes = usage.ru_maxrss;
     run.minorFaults = usage.ru_minflt;
     run.majorFaults = usage.ru_majflt;

@@ -7,6 +7,8 @@
 //   velk-obj-bench phases <model.obj> [runs]        the steps of a load, and the normals
 //                                                   computed after it where the file has none
 //   velk-obj-bench scaling [--runs N] <model.obj>...
+//   velk-obj-bench shapes [--runs N] <model.obj>... peak memory per megabyte of file, beside
+//                                                   tinyobjloader's, for hostile face shapes
 //   velk-obj-bench machine
 //   velk-obj-bench memory <loader> <model.obj>   one load in this process, for the above
 //   velk-obj-bench phases-once <model.obj>       one timed load in this process, for phases
@@ -206,10 +208,20 @@ struct CFreshLoads
     std::vector<std::string> command;
     std::vector<double> loadSeconds;                   // as the process timed its load; empty for an older build
     std::vector<double> processSeconds;                // start to exit, from outside
+    std::vector<double> systemSeconds;                 // in the kernel
     std::vector<double> peaks;                         // kilobytes
     std::vector<double> faults;                        // minor page faults of the whole process
+    std::vector<double> hugePages;                     // cleared on a fault meanwhile, the whole system's
     std::size_t triangles = 0;
 };
+
+CFreshLoads freshLoads(const std::string& label, const std::vector<std::string>& command)
+{
+    CFreshLoads loads;
+    loads.label = label;
+    loads.command = command;
+    return loads;
+}
 
 void runFreshLoad(CFreshLoads& loads)
 {
@@ -224,44 +236,56 @@ void runFreshLoad(CFreshLoads& loads)
         answer >> loads.triangles;
     }
     loads.processSeconds.push_back(run.seconds);
+    loads.systemSeconds.push_back(run.systemSeconds);
     loads.peaks.push_back(static_cast<double>(run.peakKilobytes));
     loads.faults.push_back(static_cast<double>(run.minorFaults));
-}
-
-void printFreshRow(const CFreshLoads& loads, std::size_t bytes)
-{
-    const BENCH::CSpread process = BENCH::spreadOf(loads.processSeconds);
-    const double peak = BENCH::spreadOf(loads.peaks).median;
-    const double faults = BENCH::spreadOf(loads.faults).median;
-    std::printf("%-14s ", loads.label.c_str());
-    if (loads.loadSeconds.empty()) {
-        std::printf("%8s %7s %7s %7s", "-", "-", "-", "-");
-    } else {
-        const BENCH::CSpread load = BENCH::spreadOf(loads.loadSeconds);
-        std::printf("%8.3f %7.3f %7.3f %7.1f", load.median, load.min, load.max,
-                    megabytesPerSecond(bytes, load.median));
-    }
-    std::printf(" | %9.3f %7.3f %7.3f %8.1f %6.2f %9.0f\n", process.median, process.min, process.max, peak / 1e3,
-                peak * 1024.0 / static_cast<double>(bytes), faults);
+    loads.hugePages.push_back(static_cast<double>(run.hugePagesFaulted));
 }
 
 void printFreshHeading()
 {
-    std::printf("%-14s %8s %7s %7s %7s | %9s %7s %7s %8s %6s %9s\n", "loader", "load s", "min", "max", "MB/s",
-                "process s", "min", "max", "peak MB", "x file", "faults");
+    std::printf("%-14s %8s %15s %7s | %9s %6s %8s %6s %8s %8s\n", "loader", "load s", "(min - max)", "MB/s",
+                "process s", "sys s", "peak MB", "x file", "faults", "huge MB");
 }
 
-// The speed of the first against each other, by the medians of the given figure.
-void printRatios(const std::vector<CFreshLoads>& all, bool byLoad, const char* what)
+void printFreshRow(const CFreshLoads& loads, std::size_t bytes)
 {
-    const auto figure = [byLoad](const CFreshLoads& loads) {
-        return BENCH::spreadOf(byLoad ? loads.loadSeconds : loads.processSeconds).median;
-    };
-    const double ours = figure(all[0]);
+    const double peak = BENCH::spreadOf(loads.peaks).median;
+    const double hugePages = BENCH::spreadOf(loads.hugePages).median;
+    std::printf("%-14s ", loads.label.c_str());
+    if (loads.loadSeconds.empty()) {
+        std::printf("%8s %15s %7s", "-", "", "-");
+    } else {
+        const BENCH::CSpread load = BENCH::spreadOf(loads.loadSeconds);
+        char range[32];
+        std::snprintf(range, sizeof range, "(%.3f - %.3f)", load.min, load.max);
+        std::printf("%8.3f %15s %7.0f", load.median, range, megabytesPerSecond(bytes, load.median));
+    }
+    std::printf(" | %9.3f %6.3f %8.1f %6.2f %8.0f ", BENCH::spreadOf(loads.processSeconds).median,
+                BENCH::spreadOf(loads.systemSeconds).median, peak / 1e3, peak * 1024.0 / static_cast<double>(bytes),
+                BENCH::spreadOf(loads.faults).median);
+    if (hugePages < 0)
+        std::printf("%8s\n", "-");
+    else
+        std::printf("%8.0f\n", 2.0 * hugePages);
+}
+
+// Each loader's time over velk's in the same round, then the median of those ratios: a
+// round's loads ran moments apart, so that a slower machine slows both.
+void printPairedRatios(const std::vector<CFreshLoads>& all, bool byLoad, const char* what)
+{
+    const auto times = [byLoad](const CFreshLoads& loads) { return byLoad ? loads.loadSeconds : loads.processSeconds; };
+    const std::vector<double> ours = times(all[0]);
     for (std::size_t k = 1; k < all.size(); ++k) {
-        if (byLoad && all[k].loadSeconds.empty())
+        const std::vector<double> theirs = times(all[k]);
+        if (theirs.size() != ours.size() || ours.empty())
             continue;
-        std::printf("velk speed / %s: %.2f x (%s)\n", all[k].label.c_str(), figure(all[k]) / ours, what);
+        std::vector<double> ratios;
+        for (std::size_t run = 0; run < ours.size(); ++run)
+            ratios.push_back(theirs[run] / ours[run]);
+        const BENCH::CSpread spread = BENCH::spreadOf(ratios);
+        std::printf("%s / velk: %.2f x (%.2f - %.2f), %s\n", all[k].label.c_str(), spread.median, spread.min, spread.max,
+                    what);
     }
 }
 
@@ -276,53 +300,34 @@ int runCompare(const std::string& self, const std::string& path, int runs, const
 
     std::vector<CFreshLoads> fresh;
     for (const CLoader& loader : kLoaders)
-        fresh.push_back({loader.name, {self, "memory", loader.name, path}, {}, {}, {}, {}, 0});
+        fresh.push_back(freshLoads(loader.name, {self, "memory", loader.name, path}));
     if (!baseline.empty()) {
-        fresh.push_back({"velk baseline", {baseline, "memory", kOurs, path}, {}, {}, {}, {}, 0});
+        fresh.push_back(freshLoads("velk baseline", {baseline, "memory", kOurs, path}));
         std::printf("  %-14s the velk load of %s\n", "velk baseline", baseline.c_str());
     }
-    std::printf("\nFresh processes, one load each (what a user waits for): %d runs per loader, alternating,\n"
-                "each run starting with the next loader\n",
-                runs);
-    // Each run starts with the next loader, so that none always follows the same one.
+    // Every round in the same order, so that each load follows another large process, as
+    // a user's load follows whatever ran before: assimp, velk, tinyobjloader, the baseline.
+    const std::size_t order[] = {2, 0, 1, 3};
+    std::printf("\nFresh processes, one load each (what a user waits for): %d rounds of assimp, velk, tinyobjloader%s\n",
+                runs, baseline.empty() ? "" : ", velk baseline");
     for (int run = 0; run < runs; ++run) {
-        for (std::size_t k = 0; k < fresh.size(); ++k)
-            runFreshLoad(fresh[(k + static_cast<std::size_t>(run)) % fresh.size()]);
+        for (const std::size_t k : order) {
+            if (k < fresh.size())
+                runFreshLoad(fresh[k]);
+        }
     }
     printFreshHeading();
     for (const CFreshLoads& loads : fresh)
         printFreshRow(loads, bytes);
-    std::printf("load: the loader's call timed inside the process, up to the result in hand;\n"
-                "process: start to exit, timed outside; peak RSS and minor page faults: the whole process\n");
+    std::printf("load: the loader's call timed inside the process, up to the result in hand; process: start to\n"
+                "exit, timed outside; sys: its time in the kernel; peak RSS and minor page faults: the whole\n"
+                "process; huge MB: huge pages cleared on a fault meanwhile, by the whole system; all medians\n");
     for (const CFreshLoads& loads : fresh) {
         if (!loads.loadSeconds.empty())
             std::printf("  %-14s %zu triangles\n", loads.label.c_str(), loads.triangles);
     }
-    printRatios(fresh, true, "fresh-process load medians");
-    printRatios(fresh, false, "fresh-process start-to-exit medians");
-    std::printf("%s\n", BENCH::loadAverage().c_str());
-
-    // Only now does this process load anything: the fresh processes above started small.
-    std::printf("\nIn this one process, loader after loader (allocator and page tables warm from the earlier\n"
-                "loads; not what a user waits for): %d runs per loader, alternating\n",
-                runs);
-    std::vector<std::vector<double>> seconds(std::size(kLoaders));
-    for (int run = 0; run < runs; ++run) {
-        for (std::size_t k = 0; k < std::size(kLoaders); ++k) {
-            CLoadResult result;
-            seconds[k].push_back(timedLoad(kLoaders[k].name, path, result));
-        }
-    }
-    std::printf("%-14s %8s %7s %7s %7s %11s\n", "loader", "median s", "min", "max", "MB/s", "first run s");
-    for (std::size_t k = 0; k < std::size(kLoaders); ++k) {
-        const BENCH::CSpread spread = BENCH::spreadOf(seconds[k]);
-        std::printf("%-14s %8.3f %7.3f %7.3f %7.1f %11.3f\n", kLoaders[k].name, spread.median, spread.min,
-                    spread.max, megabytesPerSecond(bytes, spread.median), seconds[k][0]);
-    }
-    const double ours = BENCH::spreadOf(seconds[0]).median;
-    for (std::size_t k = 1; k < std::size(kLoaders); ++k)
-        std::printf("velk speed / %s: %.2f x (in-process medians)\n", kLoaders[k].name,
-                    BENCH::spreadOf(seconds[k]).median / ours);
+    printPairedRatios(fresh, true, "load, paired by round: median (min - max)");
+    printPairedRatios(fresh, false, "start to exit, paired by round");
     std::printf("%s\n", BENCH::loadAverage().c_str());
     return 0;
 }
@@ -455,7 +460,7 @@ int runScaling(const std::string& self, const std::vector<std::string>& paths, i
     for (const std::string& path : paths) {
         sizes.push_back(fileSize(path));
         readThrough(path);
-        loads.push_back({path, {self, "memory", kOurs, path}, {}, {}, {}, {}, 0});
+        loads.push_back(freshLoads(path, {self, "memory", kOurs, path}));
     }
     std::printf("%s\n", BENCH::loadAverage().c_str());
     std::printf("\nThe velk loader by file size, each load its own process: %d runs per file, alternating\n", runs);
@@ -487,19 +492,50 @@ int runScaling(const std::string& self, const std::vector<std::string>& paths, i
     return 0;
 }
 
+// Peak memory per megabyte of file, velk's beside tinyobjloader's, for models whose faces
+// stress what a loader keeps per corner: the shapes bench/make-obj --shape writes.
+int runShapes(const std::string& self, const std::vector<std::string>& paths, int runs)
+{
+    std::printf("machine: %s\n", machineLine().c_str());
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+    std::printf("\nPeak RSS of one load per MB of file, each load its own process: %d runs each, alternating\n", runs);
+    std::printf("%-24s %8s %10s %10s %8s %8s %8s\n", "file", "MB", "velk", "tinyobj", "ratio", "velk s", "tinyobj s");
+    for (const std::string& path : paths) {
+        const std::size_t bytes = fileSize(path);
+        readThrough(path);
+        CFreshLoads ours = freshLoads(kOurs, {self, "memory", kOurs, path});
+        CFreshLoads theirs = freshLoads(kTinyobj, {self, "memory", kTinyobj, path});
+        for (int run = 0; run < runs; ++run) {
+            runFreshLoad(theirs);
+            runFreshLoad(ours);
+        }
+        const double megabytes = static_cast<double>(bytes) / 1e6;
+        const double ourPeak = BENCH::spreadOf(ours.peaks).median / 1e3 / megabytes;
+        const double theirPeak = BENCH::spreadOf(theirs.peaks).median / 1e3 / megabytes;
+        const std::size_t slash = path.rfind('/');
+        std::printf("%-24s %8.1f %10.2f %10.2f %8.2f %8.3f %8.3f\n",
+                    path.substr(slash == std::string::npos ? 0 : slash + 1).c_str(), megabytes, ourPeak, theirPeak,
+                    ourPeak / theirPeak, BENCH::spreadOf(ours.loadSeconds).median,
+                    BENCH::spreadOf(theirs.loadSeconds).median);
+    }
+    std::printf("velk, tinyobj: peak RSS in MB per MB of file (medians); ratio: velk's over tinyobjloader's\n");
+    std::printf("%s\n", BENCH::loadAverage().c_str());
+    return 0;
+}
+
 int usage()
 {
     std::fprintf(stderr,
                  "usage: velk-obj-bench compare <model.obj> [runs] [--baseline BENCH]\n"
                  "       velk-obj-bench phases <model.obj> [runs]\n"
                  "       velk-obj-bench scaling [--runs N] <model.obj>...\n"
+                 "       velk-obj-bench shapes [--runs N] <model.obj>...\n"
                  "       velk-obj-bench machine\n"
                  "       velk-obj-bench memory velk|tinyobjloader|assimp <model.obj>\n"
                  "       velk-obj-bench phases-once <model.obj>\n"
-                 "compare and phases run every load in a fresh process (runs: default 5); compare then\n"
-                 "repeats the loads in its own process. BENCH is another build of this program whose\n"
-                 "velk loads are run beside this one's. memory prints the peak RSS in KB, the load's\n"
-                 "seconds and the triangles of one load; phases-once the steps of one load.\n");
+                 "Every load runs in a fresh process (runs: default 5; shapes: 1). BENCH is another build\n"
+                 "of this program whose velk loads are run beside this one's. memory prints the peak RSS\n"
+                 "in KB, the load's seconds and the triangles of one load; phases-once the steps of one load.\n");
     return 2;
 }
 
@@ -532,6 +568,7 @@ int main(int argc, char** argv)
         std::vector<std::string> positional;
         std::string baseline;
         int runs = 5;
+        bool runsGiven = false;
         for (int i = 2; i < argc; ++i) {
             const std::string argument = argv[i];
             if ((argument == "--baseline" || argument == "--runs") && i + 1 < argc) {
@@ -539,6 +576,7 @@ int main(int argc, char** argv)
                     baseline = argv[++i];
                 else
                     runs = runCount(argv[++i]);
+                runsGiven = runsGiven || argument == "--runs";
             } else if (argument.rfind("--", 0) == 0) {
                 return usage();
             } else {
@@ -556,6 +594,8 @@ int main(int argc, char** argv)
             return runPhases(selfPath(), positional[0], runs);
         if (mode == "scaling" && !positional.empty() && baseline.empty())
             return runScaling(selfPath(), positional, runs);
+        if (mode == "shapes" && !positional.empty() && baseline.empty())
+            return runShapes(selfPath(), positional, runsGiven ? runs : 1);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velk-obj-bench: %s\n", error.what());
         return 1;
