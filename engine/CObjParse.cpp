@@ -160,7 +160,7 @@ const char* CObjParse::readLines(const char* begin, const char* end, bool atEnd)
         --closed;
     const char* line = begin;
     while (line != closed) {
-        const char* next = counting ? countLine(line, end) : parseLine(line, end);
+        const char* next = counting ? countLine(line, end) : parseLine(line);
         if (!next)
             next = readLineGenerally(line, end, atEnd);
         if (!next)
@@ -274,9 +274,9 @@ void CObjParse::countStatement(const char* begin, const char* end)
     }
 }
 
-const char* CObjParse::parseLine(const char* line, const char* end)
+const char* CObjParse::parseLine(const char* line)
 {
-    // A line end follows line before end. The three vector keywords and faces, written with
+    // A line end follows line. The three vector keywords and faces, written with
     // single blanks after the keyword and plain numbers, are most lines of a file.
     switch (line[0]) {
     case '\n':
@@ -284,12 +284,12 @@ const char* CObjParse::parseLine(const char* line, const char* end)
         return line + 1;
     case 'v':
         if (line[1] == ' ')
-            return readPlainVector(POSITION, line + 2, end);
+            return readPlainVector(POSITION, line + 2);
         if ((line[1] == 't' || line[1] == 'n') && line[2] == ' ')
-            return readPlainVector(line[1] == 't' ? TEXCOORD : NORMAL, line + 3, end);
+            return readPlainVector(line[1] == 't' ? TEXCOORD : NORMAL, line + 3);
         return nullptr;
     case 'f':
-        return line[1] == ' ' ? readPlainFace(line + 2, end) : nullptr;
+        return line[1] == ' ' ? readPlainFace(line + 2) : nullptr;
     default:
         return nullptr;
     }
@@ -317,7 +317,25 @@ void CObjParse::parseStatement(const char* begin, const char* end)
         readMaterialLibrary(keywordEnd, end);
 }
 
-const char* CObjParse::readPlainVector(ElementKind kind, const char* p, const char* end)
+void CObjParse::addElement(ElementKind kind, const float* read)
+{
+    if (elementCount[kind] >= kLargestNumber)
+        noteFault(lineNumber, "too many elements");
+    ++elementCount[kind];
+    // The file's v runs upwards, a picture's rows downwards; only v is turned.
+    const float values[3] = {read[0], kind == TEXCOORD ? -read[1] : read[1], read[2]};
+    CPlacedList<float>& list = elements[kind];
+    if (!list.hasRoom(3)) {
+        list.append(values, kFloatsOf[kind]);
+        return;
+    }
+    list.pushInRoom(values[0]);
+    list.pushInRoom(values[1]);
+    if (kind != TEXCOORD)
+        list.pushInRoom(values[2]);
+}
+
+const char* CObjParse::readPlainVector(ElementKind kind, const char* p)
 {
     // All its numbers plain decimals, and nothing after them but blanks: anything else (a
     // missing number, a w, an exponent, a comment, a backslash) is left to readVector.
@@ -326,7 +344,7 @@ const char* CObjParse::readPlainVector(ElementKind kind, const char* p, const ch
         while (isBlank(*p))
             ++p;
         double number = 0.0;
-        const char* stop = CTextNumber::toPlainDouble(p, end, number);
+        const char* stop = CTextNumber::toPlainDoubleInLine(p, number);
         if (!stop || !CObjText::isSpace(*stop))
             return nullptr;
         values[i] = static_cast<float>(number);
@@ -360,18 +378,6 @@ void CObjParse::readVector(ElementKind kind, const char* begin, const char* end)
         p = wordEnd;
     }
     addElement(kind, values);
-}
-
-void CObjParse::addElement(ElementKind kind, const float* read)
-{
-    float values[3] = {read[0], read[1], read[2]};
-    // The file's v runs upwards, a picture's rows downwards; only v is turned.
-    if (kind == TEXCOORD)
-        values[1] = -values[1];
-    if (elementCount[kind] >= kLargestNumber)
-        noteFault(lineNumber, "too many elements");
-    elements[kind].append(values, kFloatsOf[kind]);
-    ++elementCount[kind];
 }
 
 void CObjParse::readFace(const char* begin, const char* end)

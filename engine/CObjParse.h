@@ -99,10 +99,10 @@ private:
 
     // The second pass: the common lines read in one go, else one handler per keyword
     // (CObjParse.cpp).
-    const char* parseLine(const char* line, const char* end);  // null: the general way
+    const char* parseLine(const char* line);           // a line end follows; null: the general way
     void parseStatement(const char* begin, const char* end);
-    const char* readPlainVector(ElementKind kind, const char* p, const char* end);  // null: the general way
-    const char* readPlainFace(const char* p, const char* end);  // null: the general way
+    const char* readPlainVector(ElementKind kind, const char* p);  // as parseLine
+    const char* readPlainFace(const char* p);          // as parseLine
     void readVector(ElementKind kind, const char* begin, const char* end);
     void addElement(ElementKind kind, const float* values);
     void readFace(const char* begin, const char* end);

@@ -51,12 +51,16 @@ inline std::uint32_t readShortNumber(const char*& p, const char* end)
     return sum;
 }
 
-// A corner number of the common form, one to nine digits, at p: p moves past it.
-inline bool readPlainNumber(const char*& p, const char* end, std::uint32_t& value)
+// A corner number of the common form, one to nine digits, at p, where a character that is
+// no digit follows before the text ends (a line end): p moves past it.
+inline bool readPlainNumber(const char*& p, std::uint32_t& value)
 {
     const char* const first = p;
-    value = readShortNumber(p, end);
-    return p != first && (p == end || static_cast<unsigned char>(*p - '0') >= 10);
+    std::uint64_t sum = 0;
+    while (static_cast<unsigned char>(*p - '0') < 10)
+        sum = sum * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    value = static_cast<std::uint32_t>(sum);
+    return p != first && p - first <= 9;
 }
 
 std::string numberFault(int kind, const std::string& number, const char* what)
@@ -73,9 +77,9 @@ inline std::size_t CObjParse::reach(ElementKind kind) const
     return startsFile ? elementCount[kind] : static_cast<std::size_t>(kLargestNumber);
 }
 
-const char* CObjParse::readPlainFace(const char* p, const char* end)
+const char* CObjParse::readPlainFace(const char* p)
 {
-    // A face line whose corners all take the fast paths, closed by a line end before end:
+    // A face line whose corners all take the fast paths, closed by the line end that follows:
     // nearly every face of a file. The numbers' reach is the same for the whole line, and
     // the largest numbers are kept aside until it is read. Anything else leaves the line,
     // from its start, to readFace.
@@ -95,14 +99,14 @@ const char* CObjParse::readPlainFace(const char* p, const char* end)
         if (*p == '\n')
             break;
         std::uint32_t number[ELEMENT_KINDS] = {0, 0, 0};
-        bool plain = readPlainNumber(p, end, number[POSITION]) && inReach(POSITION, number[POSITION]);
+        bool plain = readPlainNumber(p, number[POSITION]) && inReach(POSITION, number[POSITION]);
         if (plain && *p == '/') {
             ++p;
             if (*p != '/')
-                plain = readPlainNumber(p, end, number[TEXCOORD]) && inReach(TEXCOORD, number[TEXCOORD]);
+                plain = readPlainNumber(p, number[TEXCOORD]) && inReach(TEXCOORD, number[TEXCOORD]);
             if (plain && *p == '/') {
                 ++p;
-                plain = readPlainNumber(p, end, number[NORMAL]) && inReach(NORMAL, number[NORMAL]);
+                plain = readPlainNumber(p, number[NORMAL]) && inReach(NORMAL, number[NORMAL]);
             }
         }
         plain = plain && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n');
