@@ -35,6 +35,23 @@ VELK_GL::GLRenderer* const renderer = &VELK_GL::GLRenderer::getInstance();
 
 // One flag per group of the model: its diffuse colour lets what lies behind show through.
 std::vector<bool> seeThroughGroups;
+SceneFacts facts;
+
+// Trilinear filtering, and anisotropic as far as the driver goes, keep a picture sharp and
+// still at a slant; the texture's own parameters are those of the bundled scene's design.
+void sharpen(Texture& texture)
+{
+    if (texture.textureId == 0)
+        return;
+    texture.minFilter = GL_LINEAR_MIPMAP_LINEAR;
+    if (!GLEW_EXT_texture_filter_anisotropic)
+        return;
+    GLfloat most = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+    glBindTexture(GL_TEXTURE_2D, texture.textureId);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, most);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
 
 VELK_GL::CGLModel* findModel()
 {
@@ -44,7 +61,7 @@ VELK_GL::CGLModel* findModel()
 // A picture for every distinct texture name of the model, stored under the name as the
 // library wrote it. A picture that does not load leaves its groups untextured; each name
 // is tried once, however many materials name it.
-void loadTextures(const VELK_GL::CGLModel& model)
+void loadTextures(const VELK_GL::CGLModel& model, bool sharp)
 {
     std::set<std::string> tried;
     for (unsigned group = 0; group < model.getGroupCount(); ++group) {
@@ -60,13 +77,16 @@ void loadTextures(const VELK_GL::CGLModel& model)
             continue;
         Texture* texture = new Texture();
         texture->createFromPicture(*picture);
+        if (sharp)
+            sharpen(*texture);
         resourceManager->addResource(name, texture);
+        ++facts.pictures;
     }
 }
 
-// What the view needs of the mesh before it goes: where its positions lie, and which
-// groups are see-through.
-void noteMesh(const CMeshData& mesh)
+// What the view needs of the mesh before it goes: where its positions lie (brought near
+// the unit size where they are far from it), and which groups are see-through.
+void noteMesh(CMeshData& mesh)
 {
     modelBounds = ModelBounds();
     for (std::uint32_t e = 0; mesh.vertexElements && mesh.vertices && e < mesh.vertexElementCount; ++e) {
@@ -77,7 +97,9 @@ void noteMesh(const CMeshData& mesh)
             element.offset % sizeof(float) == 0 &&
             element.offset + 3 * sizeof(float) <= mesh.vertexSize && mesh.vertexSize % sizeof(float) == 0) {
             const std::size_t stride = mesh.vertexSize / sizeof(float);
-            modelBounds = measureBounds(mesh.vertices + element.offset / sizeof(float), mesh.vertexCount, stride);
+            float* positions = mesh.vertices + element.offset / sizeof(float);
+            modelBounds = measureBounds(positions, mesh.vertexCount, stride);
+            scaleNearUnitSize(positions, mesh.vertexCount, stride, modelBounds);
             break;
         }
     }
@@ -102,11 +124,12 @@ void engineStartup()
     factoryLoader->registerLoader(new VELK::CObjLoader());
 }
 
-void loadScene()
+void loadScene(bool sharpTextures)
 {
     // Wall time, which is what the user waited; the processor clock would also count
     // the time of the driver's other threads.
     const auto start = std::chrono::steady_clock::now();
+    facts = SceneFacts();
     if (!resourceManager->getResource(modelFileName)) {
         // Asked for as a model: a picture named as the model is refused before it is read.
         CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(dataFolder + modelFileName, "model"));
@@ -118,12 +141,16 @@ void loadScene()
             VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
             model->build(*mesh);
             resourceManager->addResource(modelFileName, model);
+            facts.vertices = mesh->vertexCount;
+            facts.triangles = mesh->indexCount / 3;
+            facts.groups = model->getGroupCount();
             delete mesh;
-            loadTextures(*model);
+            loadTextures(*model, sharpTextures);
         }
     }
     const auto stop = std::chrono::steady_clock::now();
     const float seconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
+    facts.loadSeconds = seconds;
     std::cout << "Loading... " << seconds << std::endl;
 }
 
@@ -181,4 +208,9 @@ void engineShutdown()
 bool sceneHasModel()
 {
     return findModel() != nullptr;
+}
+
+const SceneFacts& sceneFacts()
+{
+    return facts;
 }

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -11,6 +12,7 @@
 #include "engine/CPicture.h"
 #include "viewer/ExitSignals.h"
 #include "viewer/HeapReuse.h"
+#include "viewer/Multisampling.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -42,9 +44,10 @@ int main(int argc, char** argv)
 
     chooseModel(options);
     engineStartup();
+    startMultisampling("velk-snapshot", options.samplesAsked());
     initGLState();
     endIfAsked(options);
-    loadScene();
+    loadScene(options.namesModel());
     endIfAsked(options);
     if (!sceneHasModel()) {
         // Pointing to the log is only of use when the log could be written.
@@ -56,14 +59,23 @@ int main(int argc, char** argv)
 
     // The viewer's first picture: its window size, then its starting view.
     reshape(options.width, options.height);
+    upAxis = options.up;
     startView(options.framesAtStart());
     if (options.distanceGiven)
-        cameraDistance = options.distance;
+        cameraDistance = distanceInView(options.distance);
     rotationY = options.rotateY;
     rotationZ = options.rotateZ;
     placeCamera();
+    const auto start = std::chrono::steady_clock::now();
     renderFrame();
     glFinish();
+    if (options.info) {
+        // The block tells how long the picture took to draw, so it is drawn over a second one.
+        lastFrameSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
+        infoShown = true;
+        renderFrame();
+        glFinish();
+    }
     endIfAsked(options);
 
     CPicture picture = readBackBuffer(options.width, options.height);

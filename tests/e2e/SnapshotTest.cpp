@@ -53,7 +53,7 @@ TEST(Snapshot, HelpAndBadOptions)
 
     const std::vector<std::vector<std::string>> bad = {
         {"--size", "100"}, {"--size", "0x10"}, {"--size", "20x99999"}, {"--rotate-y", "ten"},
-        {"--distance", "0"}, {"--output"}, {"--frobnicate"}, {"a.obj", "b.obj"},
+        {"--distance", "0"}, {"--output"}, {"--frobnicate"}, {"a.obj", "b.obj"}, {"--up", "z"}, {"--samples", "-1"},
     };
     for (const auto& arguments : bad) {
         ViewerProcess snapshot(VELK_SNAPSHOT, arguments);
@@ -245,4 +245,32 @@ TEST(Snapshot, LogsThatCannotBeWrittenAreSaidOnStderr)
     EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: No space left on device\n"
                                       "velk-snapshot: nowhere/model.obj could not be loaded\n"
                                       "velk: cannot write memory.log: Is a directory\n");
+}
+
+TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)
+{
+    // Without samples and with 4: how many pixels lie between white and black along the
+    // square's edges, and the mean and spread of red minus blue over the stripes' middle.
+    int between[2] = {0, 0};
+    double mean[2] = {0.0, 0.0}, spread[2] = {0.0, 0.0};
+    for (int smooth : {0, 1}) {
+        ViewerProcess snapshot(VELK_SNAPSHOT, {"--samples", smooth ? "4" : "0", "--size", "256x256", "Data/m.obj"});
+        snapshot.writeDataFile("m.obj", squareAndStripes());
+        snapshot.writeDataFile("m.mtl", kSmoothLibrary);
+        const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
+        ASSERT_EQ(shot.width, 256);
+        for (int y = 0; y < 256; ++y) {
+            for (int x = 0; x < 256; ++x) {
+                const double d = shot.at(x, y)[0] - shot.at(x, y)[2], n = 48 * 48;
+                between[smooth] += x < 124 && shot.at(x, y)[1] >= 32 && shot.at(x, y)[1] <= 223;
+                if (x >= 160 && x < 208 && y >= 104 && y < 152)
+                    mean[smooth] += d / n, spread[smooth] += d * d / n;
+            }
+        }
+        spread[smooth] = std::sqrt(spread[smooth] - mean[smooth] * mean[smooth]);
+    }
+    EXPECT_EQ(between[0], 0);
+    EXPECT_GT(between[1], 100);
+    EXPECT_LT(std::abs(mean[1]), 32.0);
+    EXPECT_LT(spread[1], spread[0] / 2) << spread[0];
 }

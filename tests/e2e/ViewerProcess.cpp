@@ -244,16 +244,17 @@ void ViewerProcess::click(int button, int times)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
-void ViewerProcess::drag(int fromX, int fromY, int toX, int toY, int steps)
+void ViewerProcess::drag(int fromX, int fromY, int toX, int toY, int steps, int button, const std::string& holding)
 {
+    const std::string keys = holding.empty() ? "" : " keydown " + holding;
     std::string command = "xdotool mousemove --window " + window + " " + std::to_string(fromX) + " " +
-                          std::to_string(fromY) + " mousedown 1";
+                          std::to_string(fromY) + keys + " mousedown " + std::to_string(button);
     for (int i = 1; i <= steps; ++i) {
         const int x = fromX + (toX - fromX) * i / steps;
         const int y = fromY + (toY - fromY) * i / steps;
         command += " sleep 0.05 mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y);
     }
-    command += " sleep 0.05 mouseup 1";
+    command += " sleep 0.05 mouseup " + std::to_string(button) + (holding.empty() ? "" : " keyup " + holding);
     runCommand(command);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
