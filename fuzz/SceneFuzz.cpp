@@ -116,7 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at = next;
     }
 
-    loadScene();
+    loadScene(true);                                   // with a named model's sharper pictures
     startView(true);                                   // framed from the model's own bounds
     if (sceneHasModel()) {
         renderFrame();

@@ -62,7 +62,7 @@ struct ModelBounds
 };
 
 extern ModelBounds modelBounds;                        // set by the scene once the model is loaded
-extern bool framing;                                   // the model turns about its centre; planes follow its size
+extern bool framing;                                   // the model is drawn at a unit radius about its centre
 extern float cameraStep;                               // Up, Down and one wheel notch
 extern float closestDistance;                          // the smallest camera distance those reach
 

@@ -259,13 +259,11 @@ TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)
         snapshot.writeDataFile("m.mtl", kSmoothLibrary);
         const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
         ASSERT_EQ(shot.width, 256);
-        for (int y = 0; y < 256; ++y) {
-            for (int x = 0; x < 256; ++x) {
-                const double d = shot.at(x, y)[0] - shot.at(x, y)[2], n = 48 * 48;
-                between[smooth] += x < 124 && shot.at(x, y)[1] >= 32 && shot.at(x, y)[1] <= 223;
-                if (x >= 160 && x < 208 && y >= 104 && y < 152)
-                    mean[smooth] += d / n, spread[smooth] += d * d / n;
-            }
+        for (int i = 0, x = 0, y = 0; i < 256 * 256; ++i, x = i % 256, y = i / 256) {
+            const double d = shot.rgb[3 * i] - shot.rgb[3 * i + 2], n = 48 * 48;
+            between[smooth] += x < 124 && shot.rgb[3 * i + 1] >= 32 && shot.rgb[3 * i + 1] <= 223;
+            if (x >= 160 && x < 208 && y >= 104 && y < 152)
+                mean[smooth] += d / n, spread[smooth] += d * d / n;
         }
         spread[smooth] = std::sqrt(spread[smooth] - mean[smooth] * mean[smooth]);
     }

@@ -256,9 +256,7 @@ Outline outlineOf(const Screenshot& shot)
 std::string checkLook(const Screenshot& shot, FramedLook look)
 {
     const std::array<int, 3> white = {255, 255, 255};
-    const Outline box = outlineOf(shot);
-    const int left = box.left, top = box.top, right = box.right, bottom = box.bottom;
-    const std::set<int>& shades = box.shades;
+    const auto [left, top, right, bottom, x, y, shades] = outlineOf(shot);
     if (right <= left)
         return "nothing drawn";
     std::ostringstream problem;

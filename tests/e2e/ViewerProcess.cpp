@@ -246,9 +246,9 @@ void ViewerProcess::click(int button, int times)
 
 void ViewerProcess::drag(int fromX, int fromY, int toX, int toY, int steps, int button, const std::string& holding)
 {
-    const std::string keys = holding.empty() ? "" : " keydown " + holding;
     std::string command = "xdotool mousemove --window " + window + " " + std::to_string(fromX) + " " +
-                          std::to_string(fromY) + keys + " mousedown " + std::to_string(button);
+                          std::to_string(fromY) + (holding.empty() ? "" : " keydown " + holding) + " mousedown " +
+                          std::to_string(button);
     for (int i = 1; i <= steps; ++i) {
         const int x = fromX + (toX - fromX) * i / steps;
         const int y = fromY + (toY - fromY) * i / steps;

@@ -400,10 +400,9 @@ TEST(ViewerScene, PanFollowsTheCursorRUndoesItAndIDrawsInTheCornerOnly)
     viewer.start();
     ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
     const Screenshot first = viewer.screenshot();
-    const Outline start = outlineOf(first);
     for (const auto& [button, holding, dx, dy] : {std::tuple{2, "", 120, 60}, {1, "shift", -80, 100}}) {
         viewer.drag(512, 384, 512 + dx, 384 + dy, 8, button, holding);
-        const Outline moved = outlineOf(viewer.screenshot());
+        const Outline start = outlineOf(first), moved = outlineOf(viewer.screenshot());
         EXPECT_NEAR(moved.x - start.x, dx, 10) << button;
         EXPECT_NEAR(moved.y - start.y, dy, 10) << button;
         viewer.pressKey("r");
@@ -417,10 +416,8 @@ TEST(ViewerScene, PanFollowsTheCursorRUndoesItAndIDrawsInTheCornerOnly)
     // The block of facts, alone, in the window and in velk-snapshot --info's picture.
     for (const Screenshot& shot : {shown, readPicture(snapshot.directory() + "/snapshot.png")}) {
         int changed[2] = {0, 0};                           // in the corner, elsewhere
-        for (int y = 0; y < shot.height && shot.rgb.size() == first.rgb.size(); ++y) {
-            for (int x = 0; x < shot.width; ++x)
-                changed[x >= 240 || y >= 160] += std::abs(shot.at(x, y)[0] - first.at(x, y)[0]) > 24;
-        }
+        for (int i = 0; i < shot.width * shot.height && shot.rgb.size() == first.rgb.size(); ++i)
+            changed[i % shot.width >= 240 || i / shot.width >= 160] += std::abs(shot.rgb[3 * i] - first.rgb[3 * i]) > 24;
         EXPECT_GT(changed[0], 1000);
         EXPECT_LT(changed[1], 100);
     }
@@ -441,23 +438,22 @@ TEST(ViewerScene, UpAxisAndViewKeysShowAZUpPyramidsSides)
             viewer.pressKey(key);
         const Outline o = outlineOf(viewer.screenshot());
         const int width = o.right - o.left, height = std::max(o.bottom - o.top, 1);
-        EXPECT_TRUE(width >= least * height && width <= most * height) << key << ": " << width << " x " << height;
-        EXPECT_TRUE(least > 1.0 || o.y > o.top + 0.6 * height) << key << ": " << o.y << " in " << o.top << "+" << height;
+        EXPECT_TRUE(width >= least * height && width <= most * height && (least > 1.0 || o.y > o.top + 0.6 * height))
+            << key << ": " << width << " x " << height << ", the middle " << o.y - o.top << " down";
     }
     quit(viewer);
 }
 
 TEST(ViewerScene, CombLooksTheSameFrom1eMinus30To1e30Across)
 {
-    std::vector<Screenshot> pictures;
-    for (double across : {1.0, 1e-30, 1e30}) {
+    Screenshot pictures[3];                                // 1e-30, 1 and 1e30 across
+    for (int i = 0; i < 3; ++i) {
         ViewerProcess snapshot(VELK_SNAPSHOT, {"--size", "320x240", "Data/m.obj"});
-        snapshot.writeDataFile("m.obj", comb(across));
+        snapshot.writeDataFile("m.obj", comb(std::pow(1e30, i - 1)));
         snapshot.start();
         ASSERT_TRUE(snapshot.waitForExit(60));
-        pictures.push_back(readPicture(snapshot.directory() + "/snapshot.png"));
+        pictures[i] = readPicture(snapshot.directory() + "/snapshot.png");
     }
-    EXPECT_GT(outlineOf(pictures[0]).right - outlineOf(pictures[0]).left, 160);
-    EXPECT_LT(differentShare(pictures[0], pictures[1]), 0.001);
-    EXPECT_LT(differentShare(pictures[0], pictures[2]), 0.001);
+    EXPECT_GT(outlineOf(pictures[1]).right - outlineOf(pictures[1]).left, 160);
+    EXPECT_LT(std::max(differentShare(pictures[0], pictures[1]), differentShare(pictures[2], pictures[1])), 0.001);
 }
