@@ -5,6 +5,7 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>

@@ -222,7 +222,10 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds, const std::string& title)
         const auto lines = splitLines(found);
         if (code == 0 && !lines.empty()) {
             window = lines.front();
-            // Let the first frames reach the screen before anyone looks at it.
+            // Let the first frames reach the screen before anyone looks at it; until the first
+            // has, the window is black, for longer on a busy machine.
+            for (int i = 0; i < 100 && screenshot().countDifferent({0, 0, 0}, 0) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             return true;
         }
