@@ -6,6 +6,10 @@
 #include <cstring>
 #include <ctime>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace DEBUGGING
 {
 
@@ -23,14 +27,58 @@ const char* tagFor(int level)
 }
 } // namespace
 
-CLog::CFileBuffer::CFileBuffer(const std::string& name) : name(name), failed(false) {}
+// A log is opened where the program runs, often a shared or unpacked folder: a symbolic
+// link there could aim the truncation at any file the user may write, and a FIFO or a
+// device is no place for a log. The open does not block (a FIFO without a reader would
+// wait for one), and nothing is truncated before the opened file is known to be regular.
+CLog::CFileBuffer::COpened CLog::CFileBuffer::openRegularFile(const std::string& name)
+{
+    const int descriptor =
+        ::open(name.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    const int error = errno;
+    struct stat info;
+    if (descriptor < 0) {
+        // Said in the system's words where they fit; for a link they would be "too many
+        // levels of symbolic links".
+        if (::lstat(name.c_str(), &info) != 0 || S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))
+            return {-1, std::strerror(error)};
+        return {-1, S_ISLNK(info.st_mode) ? "Is a symbolic link" : "Not a regular file"};
+    }
+    std::string failure;
+    if (::fstat(descriptor, &info) != 0)
+        failure = std::strerror(errno);
+    else if (!S_ISREG(info.st_mode))
+        failure = "Not a regular file";
+    else if (::ftruncate(descriptor, 0) != 0)
+        failure = std::strerror(errno);
+    if (!failure.empty()) {
+        ::close(descriptor);
+        return {-1, failure};
+    }
+    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    return {descriptor, ""};
+}
+
+CLog::CFileBuffer::CFileBuffer(const std::string& name) : CFileBuffer(name, openRegularFile(name)) {}
+
+CLog::CFileBuffer::CFileBuffer(const std::string& name, const COpened& opened)
+    : stdio_filebuf(opened.descriptor, std::ios::out), name(name), failed(false)
+{
+    if (opened.descriptor < 0)
+        reportFailure(opened.failure);
+}
 
 void CLog::CFileBuffer::reportFailure(int error)
+{
+    reportFailure(std::string(std::strerror(error)));
+}
+
+void CLog::CFileBuffer::reportFailure(const std::string& reason)
 {
     if (failed)
         return;
     failed = true;
-    std::fprintf(stderr, "velk: cannot write %s: %s\n", name.c_str(), std::strerror(error));
+    std::fprintf(stderr, "velk: cannot write %s: %s\n", name.c_str(), reason.c_str());
 }
 
 bool CLog::CFileBuffer::hasFailed() const
@@ -64,10 +112,8 @@ std::streamsize CLog::CFileBuffer::xsputn(const char_type* text, std::streamsize
 
 CLog::CLog(const char* name) : name(name), file(this->name), stream(&file), level(LOG_INFOS)
 {
-    if (!file.open(this->name, std::ios::out | std::ios::trunc)) {
-        file.reportFailure(errno);
+    if (!file.is_open())
         stream.setstate(std::ios::failbit);
-    }
     const int remembered = level;
     level = LOG_NONE;
     stream << "LOG NAME : " << this->name << std::endl << std::endl;

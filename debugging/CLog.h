@@ -3,7 +3,7 @@
 // of day and the tag of the level in force, and a closing line when it is deleted. A file
 // that cannot be created or written is said once on stderr, since the log cannot say it.
 
-#include <fstream>
+#include <ext/stdio_filebuf.h>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -34,13 +34,15 @@ public:
     bool isWritten() const;                            // the file was created and no write failed so far
 
 private:
-    // The file under the stream; the first failure to open or write it goes to stderr as
+    // The file under the stream, opened only as a regular file and never through a symbolic
+    // link; the first failure to open or write it goes to stderr as
     // "velk: cannot write <name>: <system's reason>".
-    class CFileBuffer : public std::filebuf
+    class CFileBuffer : public __gnu_cxx::stdio_filebuf<char>
     {
     public:
-        explicit CFileBuffer(const std::string& name);
+        explicit CFileBuffer(const std::string& name);  // created or truncated
         void reportFailure(int error);                 // once per file
+        void reportFailure(const std::string& reason);
         bool hasFailed() const;
 
     protected:
@@ -49,6 +51,14 @@ private:
         std::streamsize xsputn(const char_type* text, std::streamsize count) override;
 
     private:
+        struct COpened                                 // descriptor -1: failure says why
+        {
+            int descriptor;
+            std::string failure;
+        };
+        static COpened openRegularFile(const std::string& name);
+        CFileBuffer(const std::string& name, const COpened& opened);
+
         std::string name;
         bool failed;
     };

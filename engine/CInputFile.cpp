@@ -2,6 +2,7 @@
 #include "engine/CInputFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <fcntl.h>
@@ -62,6 +63,20 @@ CInputFile::CInputFile(const std::string& path)
         ::fcntl(opened, F_SETFL, flags & ~O_NONBLOCK);
     descriptor = opened;
     size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+bool CInputFile::isTooLongToName(const std::string& path)
+{
+    if (path.size() >= PATH_MAX)
+        return true;
+    for (std::size_t start = 0;;) {
+        const std::size_t slash = path.find('/', start);
+        if ((slash == std::string::npos ? path.size() : slash) - start > NAME_MAX)
+            return true;
+        if (slash == std::string::npos)
+            return false;
+        start = slash + 1;
+    }
 }
 
 CInputFile::~CInputFile()

@@ -15,6 +15,9 @@ class CInputFile
 {
 public:
     explicit CInputFile(const std::string& path);      // never throws; see isOpen
+    // Whether the system refuses path as too long (ENAMETOOLONG) before looking for it: a
+    // part between slashes over NAME_MAX bytes, or the whole PATH_MAX or more.
+    static bool isTooLongToName(const std::string& path);
     ~CInputFile();
     CInputFile(const CInputFile&) = delete;
     CInputFile& operator=(const CInputFile&) = delete;

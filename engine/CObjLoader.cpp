@@ -10,6 +10,7 @@
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
+#include "engine/CInputFile.h"
 #include "engine/CObjText.h"
 #include "engine/CTextNumber.h"
 
@@ -607,7 +608,11 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
             return true;
         };
         for (const CLibraryName& library : libraries) {
-            if (readOnce(library.wholeName) || library.words.size() < 2)
+            // A line of many names can be too long to be one; it is not tried as one then,
+            // so that no error is logged for a file it could never have named.
+            const bool several = library.words.size() > 1;
+            const bool oneName = !several || !CInputFile::isTooLongToName(folder + library.wholeName);
+            if ((oneName && readOnce(library.wholeName)) || !several)
                 continue;
             for (const std::string& word : library.words)
                 readOnce(word);

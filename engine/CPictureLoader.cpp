@@ -18,6 +18,16 @@ namespace VELK
 namespace
 {
 
+// Enough of a file for the size its header declares: a JPEG's frame header may come after
+// other segments (those of up to 64 KiB are common); one that lies further is judged once
+// the whole file is read.
+const std::size_t kHeaderBytes = 64 * 1024;
+
+std::string tooLarge(std::uint64_t bytes)
+{
+    return "the file of " + std::to_string(bytes) + " bytes is too large";
+}
+
 // DevIL is one library-wide state: it is started with the first live loader and shut
 // down with the last, so that two loaders may live at once.
 int liveLoaders = 0;
@@ -241,8 +251,20 @@ void CPictureLoader::setPixelLimit(long long pixels)
 void* CPictureLoader::loadFromFile(std::string fileName)
 {
     try {
-        std::string bytes;
         CInputFile file(fileName);
+        // The header first: a TGA that declares 16384 x 16384 pixels holds 805 MB of them,
+        // none of which need be read to refuse it.
+        std::string reason;
+        std::vector<unsigned char> header(kHeaderBytes);
+        bool read = true;
+        header.resize(file.readAt(0, reinterpret_cast<char*>(header.data()), header.size(), read));
+        if (read && !fitsDeclaredSize(typeOf(fileName), header.data(), header.size(), reason))
+            refuse(kLoad, fileName, reason);
+        // The image library takes no more than 4 GiB: a larger file is refused before a byte
+        // of it is held, with the reason a load from memory gives.
+        if (file.getSize() > std::numeric_limits<ILuint>::max())
+            refuse(kLoad, fileName, tooLarge(file.getSize()));
+        std::string bytes;
         if (!file.readAll(bytes))
             refuse(kLoad, fileName, file.getReason());
         return loadFromMemory(fileName, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
@@ -267,7 +289,7 @@ CPicture* CPictureLoader::loadFromMemory(const std::string& fileName, const unsi
     if (!bytes || count == 0)
         refuse(kLoad, fileName, "the file is empty");
     if (count > std::numeric_limits<ILuint>::max())
-        refuse(kLoad, fileName, "the file of " + std::to_string(count) + " bytes is too large");
+        refuse(kLoad, fileName, tooLarge(count));
     std::string reason;
     if (!isWhole(type, bytes, count, reason))
         refuse(kLoad, fileName, reason);

@@ -38,6 +38,10 @@ private:
     // CPictureLoaderChecks.cpp: files that would make DevIL hang, run wild or report a
     // partial picture as whole are refused before DevIL sees them; reason says why.
     bool isWhole(unsigned type, const unsigned char* bytes, std::size_t count, std::string& reason) const;  // type: DevIL's
+    // The size a picture's header declares, from its first bytes alone, so that a picture
+    // over the limit is refused before its pixels are read; true when the bytes hold no size
+    // (too few, or not of the kind): the checks of the whole file judge it then.
+    bool fitsDeclaredSize(unsigned type, const unsigned char* bytes, std::size_t count, std::string& reason) const;
     bool isWholePng(const unsigned char* bytes, std::size_t count, std::string& reason) const;
     bool isWholePngData(const unsigned char* header,
                         const std::vector<std::pair<const unsigned char*, std::size_t>>& data,

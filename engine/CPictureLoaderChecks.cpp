@@ -92,6 +92,20 @@ unsigned bigEndian16(const unsigned char* at)
     return (static_cast<unsigned>(at[0]) << 8) | at[1];
 }
 
+const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+
+// The BMP headers of 32-bit sizes that are read: the Windows header and its longer forms.
+bool isWindowsBmpHeader(unsigned long size)
+{
+    return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
+}
+
+// A JPEG marker that opens a frame header, which holds the picture's size.
+bool isStartOfFrame(unsigned char marker)
+{
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 bool isChunkLetter(unsigned char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -132,7 +146,90 @@ bool readPnmNumber(const unsigned char* bytes, std::size_t count, std::size_t& a
     return at == count || isPnmSpace(bytes[at]);
 }
 
+// The size in a JPEG's frame header, found by stepping over the segments before it; false
+// when the bytes end first or leave the form, which the check of the whole file names.
+bool jpegFrameSize(const unsigned char* bytes, std::size_t count, long long& width, long long& height)
+{
+    if (count < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return false;
+    std::size_t at = 2;
+    while (at < count && bytes[at] == 0xFF) {
+        while (at < count && bytes[at] == 0xFF)        // fill bytes before a marker
+            ++at;
+        if (remaining(count, at) < 3)                  // the marker and a length
+            return false;
+        const unsigned char marker = bytes[at++];
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7))
+            continue;
+        const unsigned length = bigEndian16(bytes + at);
+        if (isStartOfFrame(marker) && length >= 8 && remaining(count, at) >= 7) {
+            height = bigEndian16(bytes + at + 3);
+            width = bigEndian16(bytes + at + 5);
+            return true;
+        }
+        if (isStartOfFrame(marker) || marker == 0xDA || marker == 0xD9 || marker == 0xD8 || marker == 0x00 ||
+            length < 2)
+            return false;
+        at += length;
+    }
+    return false;
+}
+
 } // namespace
+
+bool CPictureLoader::fitsDeclaredSize(unsigned type, const unsigned char* bytes, std::size_t count,
+                                      std::string& reason) const
+{
+    long long width = 0;
+    long long height = 0;
+    std::size_t at = 2;                                // a PNM's numbers follow its two-byte magic
+    switch (type) {
+    case IL_PNG:                                       // IHDR is the first chunk
+        if (count < 24 || std::memcmp(bytes, kPngSignature, 8) != 0 || std::memcmp(bytes + 12, "IHDR", 4) != 0)
+            return true;
+        width = bigEndian32(bytes + 16);
+        height = bigEndian32(bytes + 20);
+        break;
+    case IL_BMP:
+        if (count < 26 || bytes[0] != 'B' || bytes[1] != 'M')
+            return true;
+        if (littleEndian32(bytes + 14) == 12) {
+            width = littleEndian16(bytes + 18);
+            height = littleEndian16(bytes + 20);
+        } else if (isWindowsBmpHeader(littleEndian32(bytes + 14))) {
+            width = static_cast<std::int32_t>(littleEndian32(bytes + 18));
+            height = static_cast<std::int32_t>(littleEndian32(bytes + 22));
+            height = height < 0 ? -height : height;    // rows stored top first
+        } else {
+            return true;
+        }
+        break;
+    case IL_TGA:
+        if (count < 18)
+            return true;
+        width = littleEndian16(bytes + 12);
+        height = littleEndian16(bytes + 14);
+        break;
+    case IL_DDS:
+        if (count < 20 || std::memcmp(bytes, "DDS ", 4) != 0)
+            return true;
+        height = littleEndian32(bytes + 12);
+        width = littleEndian32(bytes + 16);
+        break;
+    case IL_PNM:
+        if (count < 2 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6' ||
+            !readPnmNumber(bytes, count, at, width) || !readPnmNumber(bytes, count, at, height))
+            return true;
+        break;
+    case IL_JPG:
+        if (!jpegFrameSize(bytes, count, width, height))
+            return true;
+        break;
+    default:
+        return true;
+    }
+    return fitsLimits(width, height, reason);
+}
 
 bool CPictureLoader::fitsLimits(long long width, long long height, std::string& reason) const
 {
@@ -147,6 +244,9 @@ bool CPictureLoader::fitsLimits(long long width, long long height, std::string& 
 
 bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::size_t count, std::string& reason) const
 {
+    // The size first, as it is judged when only the header has been read.
+    if (!fitsDeclaredSize(type, bytes, count, reason))
+        return false;
     switch (type) {
     case IL_PNG: return isWholePng(bytes, count, reason);
     case IL_JPG: return isWholeJpeg(bytes, count, reason);
@@ -160,13 +260,12 @@ bool CPictureLoader::isWhole(unsigned type, const unsigned char* bytes, std::siz
 
 bool CPictureLoader::isWholePng(const unsigned char* bytes, std::size_t count, std::string& reason) const
 {
-    static const unsigned char signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    if (count < sizeof signature || std::memcmp(bytes, signature, sizeof signature) != 0)
+    if (count < sizeof kPngSignature || std::memcmp(bytes, kPngSignature, sizeof kPngSignature) != 0)
         return noteRefusal(reason, "not a PNG file");
 
     const unsigned char* header = nullptr;
     std::vector<std::pair<const unsigned char*, std::size_t>> data;  // the IDAT chunks' contents
-    std::size_t at = sizeof signature;
+    std::size_t at = sizeof kPngSignature;
     for (;;) {
         if (count - at < 8)                            // length and type
             return noteRefusal(reason, "PNG data ends before chunk IEND");
@@ -360,9 +459,7 @@ bool CPictureLoader::isWholeJpeg(const unsigned char* bytes, std::size_t count, 
                                       " has an invalid length");
         if (count - at < length)
             return noteRefusal(reason, cutShort);
-        const bool startOfFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                                  marker != 0xC8 && marker != 0xCC;
-        if (startOfFrame) {
+        if (isStartOfFrame(marker)) {
             if (length < 8)
                 return noteRefusal(reason, "JPEG frame header is too short");
             if (!fitsLimits(bigEndian16(bytes + at + 5), bigEndian16(bytes + at + 3), reason))
@@ -483,8 +580,7 @@ bool CPictureLoader::isWholeBmp(const unsigned char* bytes, std::size_t count, s
         bits = littleEndian16(bytes + 24);
         colours = bits <= 8 ? 1UL << bits : 0;
         paletteBytes = 3ULL * colours;
-    } else if (headerSize == 40 || headerSize == 52 || headerSize == 56 || headerSize == 108 ||
-               headerSize == 124) {
+    } else if (isWindowsBmpHeader(headerSize)) {
         if (count < 14 + 40)
             return noteRefusal(reason, headerCut);
         width = static_cast<std::int32_t>(littleEndian32(bytes + 18));

@@ -22,6 +22,11 @@ extern "C" void noteExitSignal(int signal)
 }
 } // namespace
 
+void ignoreClosedPipes()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
 void catchExitSignals()
 {
     for (int signal : kSignals) {

@@ -3,6 +3,11 @@
 // handler only notes the signal, and the program leaves through exit from a safe point of
 // its own, so that the engine shutdown writes its lines and the memory report.
 
+// A console that went away (standard output a pipe whose reader has gone, as in "| true")
+// ends neither program: such writes fail and are dropped, and the picture and the logs are
+// written as usual. Called first, before anything is printed.
+void ignoreClosedPipes();
+
 // Installs the handler; a signal ignored when the program started (as under nohup) stays ignored.
 void catchExitSignals();
 

@@ -5,9 +5,12 @@
 
 #include <chrono>
 #include <iostream>
+#include <map>
 #include <memory>
-#include <set>
+#include <utility>
 #include <vector>
+
+#include <sys/stat.h>
 
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
@@ -58,18 +61,36 @@ VELK_GL::CGLModel* findModel()
     return dynamic_cast<VELK_GL::CGLModel*>(resourceManager->getResource(modelFileName));
 }
 
-// A picture for every distinct texture name of the model, stored under the name as the
-// library wrote it. A picture that does not load leaves its groups untextured; each name
-// is tried once, however many materials name it.
+// The key each texture name of the model is stored under: the name itself, or, for another
+// spelling of a picture already named (./tex.png after tex.png), the first spelling's.
+std::map<std::string, std::string> textureKeys;
+
+std::string textureKey(const std::string& name)
+{
+    const auto found = textureKeys.find(name);
+    return found == textureKeys.end() ? name : found->second;
+}
+
+// A picture for every distinct file the texture names reach, stored under the first name
+// that reaches it as the library wrote it. Spellings are told apart by the file they reach
+// (its device and inode), so that tex.png, ./tex.png and sub/../tex.png load one picture;
+// a name that reaches no file stands for itself. A picture that does not load leaves its
+// groups untextured; each is tried once, however many materials name it.
 void loadTextures(const VELK_GL::CGLModel& model, bool sharp)
 {
-    std::set<std::string> tried;
+    textureKeys.clear();
+    std::map<std::pair<dev_t, ino_t>, std::string> keyOfFile;
     for (unsigned group = 0; group < model.getGroupCount(); ++group) {
         const std::string name = model.getTextureName(group);
-        if (name.empty() || !tried.insert(name).second)
+        if (name.empty() || textureKeys.count(name))
             continue;
         const std::string path = dataFolder + name;
-        if (resourceManager->getResource(name))
+        std::string key = name;
+        struct stat file;
+        if (::stat(path.c_str(), &file) == 0)
+            key = keyOfFile.emplace(std::make_pair(file.st_dev, file.st_ino), name).first->second;
+        textureKeys.emplace(name, key);
+        if (key != name || resourceManager->getResource(name))
             continue;
         // Asked for as a picture: a file of any other kind is refused before it is read.
         std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, "picture")));
@@ -159,7 +180,7 @@ namespace
 void drawGroup(VELK_GL::CGLModel& model, unsigned group)
 {
     // Anything stored under the name that is not a texture draws untextured.
-    Texture* texture = dynamic_cast<Texture*>(resourceManager->getResource(model.getTextureName(group)));
+    Texture* texture = dynamic_cast<Texture*>(resourceManager->getResource(textureKey(model.getTextureName(group))));
     model.drawGroup(texture, group);
 }
 } // namespace

@@ -33,6 +33,7 @@ void endIfAsked(const ViewerOptions& options)
 
 int main(int argc, char** argv)
 {
+    ignoreClosedPipes();
     keepFreedMemoryForReuse();
     const ViewerOptions options = readOptions(argc, argv, true);
     const std::string model = options.model.empty() ? "Data/005.obj" : options.model;

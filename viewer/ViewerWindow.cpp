@@ -169,6 +169,7 @@ void closeWindow()
 
 int runViewer(int argc, char** argv)
 {
+    ignoreClosedPipes();
     keepFreedMemoryForReuse();
     const ViewerOptions options = readOptions(argc, argv, false);
     chooseModel(options);

@@ -140,11 +140,13 @@ struct HostileRun
     std::string model;                                       // the argument
     int status;
     std::vector<std::string> log;                            // global.log between START and STOP
+    bool closedConsole = false;                              // standard output as "| true" leaves it
 };
 
 const std::string kPictureLibrary = "newmtl A\nKd 1 0 0\nmap_Kd t.png\n";
 const char* const kLoaded = " -> [ INFOS ] CResourceManager - LOADING : m.obj";
 const char* const kReleased = " -> [ ERROR ] CResourceManager - RELEASE : m.obj";
+const char* const kReleasedClean = " -> [ INFOS ] CResourceManager - RELEASE : m.obj";
 
 const HostileRun kHostileRuns[] = {
     {"mapKdNamesAModel",
@@ -170,6 +172,14 @@ const HostileRun kHostileRuns[] = {
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a FIFO"), kReleased}},
     {"pictureIsDevZero", {{"m.obj", kTriangleModel}, {"m.mtl", kPictureLibrary}, {"t.png", "<zero>"}}, "Data/m.obj", 0,
      {kLoaded, failureLines("CPictureLoader", "Data/t.png", "is a device"), kReleased}},
+    {"onePictureNamedThreeWaysLoadsOnce",
+     {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\nusemtl C\nf 2 1 3\n"}, {"sub", "<folder>"},
+      {"m.mtl", "newmtl A\nmap_Kd t.ppm\nnewmtl B\nmap_Kd ./t.ppm\nnewmtl C\nmap_Kd sub/../t.ppm\n"},
+      {"t.ppm", orientationPicture()}},
+     "Data/m.obj", 0,
+     {kLoaded, " -> [ INFOS ] CResourceManager - LOADING : t.ppm", kReleasedClean,
+      " -> [ INFOS ] CResourceManager - RELEASE : t.ppm"}},
+    {"closedConsole", {{"m.obj", kTriangleModel}}, "Data/m.obj", 0, {kLoaded, kReleasedClean}, true},
     {"missingPictureNamedTwiceIsTriedOnce",
      {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
      "Data/m.obj", 0,
@@ -185,8 +195,11 @@ TEST_P(HostileFiles, EndOneLoadWithTheirLinesAndTheProgramGoesOn)
     ViewerProcess snapshot(VELK_SNAPSHOT, {hostile.model});
     for (const auto& [name, content] : hostile.files)
         writeDataEntry(snapshot, name, content);
+    if (hostile.closedConsole)
+        snapshot.closeOutput();
     run(snapshot);
     EXPECT_EQ(snapshot.exitStatus(), hostile.status);
+    EXPECT_EQ(loadPicture(snapshot.directory() + "/snapshot.png") != nullptr, hostile.status == 0);
     EXPECT_EQ(snapshot.errorOutput(),
               hostile.status == 0 ? "" : "velk-snapshot: " + hostile.model + " could not be loaded (global.log says why)\n");
     EXPECT_EQ(compareLog(snapshot.readLines("global.log"), "global.log", between(hostile.log)), "")
@@ -237,14 +250,18 @@ TEST(Snapshot, TerminationSignalEndsItThroughTheNormalExit)
 
 TEST(Snapshot, LogsThatCannotBeWrittenAreSaidOnStderr)
 {
+    // The logs as links, as a shared folder or an unpacked archive may hold them: the file
+    // they point to is left as it is.
     ViewerProcess snapshot(VELK_SNAPSHOT, {"nowhere/model.obj"});
-    std::filesystem::create_symlink("/dev/full", snapshot.directory() + "/global.log");
-    std::filesystem::create_directory(snapshot.directory() + "/memory.log");
+    snapshot.writeDataFile("notes.txt", "A sentence to keep.\n");
+    std::filesystem::create_symlink("Data/notes.txt", snapshot.directory() + "/global.log");
+    std::filesystem::create_symlink("Data/notes.txt", snapshot.directory() + "/memory.log");
     run(snapshot);
     EXPECT_EQ(snapshot.exitStatus(), 1);
-    EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: No space left on device\n"
+    EXPECT_EQ(snapshot.errorOutput(), "velk: cannot write global.log: Is a symbolic link\n"
                                       "velk-snapshot: nowhere/model.obj could not be loaded\n"
-                                      "velk: cannot write memory.log: Is a directory\n");
+                                      "velk: cannot write memory.log: Is a symbolic link\n");
+    EXPECT_EQ(snapshot.readFile("Data/notes.txt"), "A sentence to keep.\n");
 }
 
 TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)

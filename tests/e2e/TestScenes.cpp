@@ -98,7 +98,7 @@ void writeMaterialScene(ViewerProcess& viewer)
     viewer.writeDataFile("005.obj", obj.str());
     viewer.writeDataFile("005.mtl",
                          "newmtl first\nKa 1 1 1\nKd 1 1 1\nmap_Kd quadrants.ppm\n"
-                         "newmtl second\nKa 1 1 1\nKd 1 1 1\nmap_Kd quadrants.ppm\n"
+                         "newmtl second\nKa 1 1 1\nKd 1 1 1\nmap_Kd ./quadrants.ppm\n"
                          "newmtl broken\nKd 0 0 1\nmap_Kd missing.png\n"
                          "newmtl plain\nKd 1 0 0\n");
     viewer.writeDataFile("quadrants.ppm", orientationPicture());

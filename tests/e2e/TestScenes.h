@@ -22,7 +22,8 @@ std::string orientationPicture();
 void writeOrientationScene(ViewerProcess& viewer);
 
 // 005.obj: four quads side by side facing the camera, with four materials: two naming the
-// same picture, one naming a picture that does not exist, one with no picture.
+// same picture (as quadrants.ppm and ./quadrants.ppm), one naming a picture that does not
+// exist, one with no picture.
 void writeMaterialScene(ViewerProcess& viewer);
 
 // Writes Data/<name> as a file of that content, or, for the content "<folder>", "<fifo>" or

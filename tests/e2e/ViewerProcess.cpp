@@ -141,6 +141,11 @@ void ViewerProcess::setMemoryLimit(long long bytes)
     memoryLimit = bytes;
 }
 
+void ViewerProcess::closeOutput()
+{
+    outputClosed = true;
+}
+
 void ViewerProcess::copyDataFolder(const std::string& from)
 {
     const fs::path data = fs::path(scratch) / "Data";
@@ -183,15 +188,18 @@ void ViewerProcess::start()
     if (pid == 0) {
         if (::chdir(scratch.c_str()) != 0)
             ::_exit(120);
-        std::FILE* o = std::freopen(out.c_str(), "w", stdout);
+        int pipeEnds[2] = {-1, -1};
+        if (outputClosed && (::pipe(pipeEnds) != 0 || ::dup2(pipeEnds[1], 1) != 1 || ::close(pipeEnds[0]) != 0))
+            ::_exit(121);
+        std::FILE* o = outputClosed ? stdout : std::freopen(out.c_str(), "w", stdout);
         std::FILE* e = std::freopen(err.c_str(), "w", stderr);
         if (!o || !e)
             ::_exit(121);
         for (const auto& [name, value] : environment)
             ::setenv(name.c_str(), value.c_str(), 1);
         // As from a terminal: a test run started in the background would hand down
-        // termination signals ignored.
-        for (int number : {SIGTERM, SIGINT, SIGHUP})
+        // termination signals ignored, and some runners ignore SIGPIPE.
+        for (int number : {SIGTERM, SIGINT, SIGHUP, SIGPIPE})
             ::signal(number, SIG_DFL);
         if (memoryLimit > 0) {
             const rlimit limit = {static_cast<rlim_t>(memoryLimit), static_cast<rlim_t>(memoryLimit)};

@@ -31,6 +31,7 @@ public:
 
     void setEnvironment(const std::string& name, const std::string& value);
     void setMemoryLimit(long long bytes);              // of the address space, as ulimit -v sets it
+    void closeOutput();                                // standard output a pipe nobody reads, as "| true" leaves it
     void copyDataFolder(const std::string& from);      // every file of `from` into <scratch>/Data
     void writeDataFile(const std::string& name, const std::string& content);
 
@@ -62,6 +63,7 @@ private:
     std::vector<std::string> arguments;
     std::vector<std::pair<std::string, std::string>> environment;
     long long memoryLimit = 0;                         // 0: none
+    bool outputClosed = false;
     std::string scratch;
     std::string window;
     pid_t pid = -1;

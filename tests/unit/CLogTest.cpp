@@ -2,10 +2,13 @@
 // and writes said on stderr.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "debugging/CLog.h"
 #include "tests/support/LogFileMatch.h"
@@ -142,7 +145,7 @@ const Unopenable kUnopenable[] = {
     {"emptyName", "", "velk: cannot write : No such file or directory\n"},
     {"missingFolder", "no-such-folder/x.log", "velk: cannot write no-such-folder/x.log: No such file or directory\n"},
     {"folderItself", ".", "velk: cannot write .: Is a directory\n"},
-    {"fullDisk", "/dev/full", "velk: cannot write /dev/full: No space left on device\n"},
+    {"device", "/dev/full", "velk: cannot write /dev/full: Not a regular file\n"},
 };
 
 class CLogUnopenable : public testing::TestWithParam<Unopenable>
@@ -171,3 +174,19 @@ TEST_P(CLogUnopenable, DropsEveryWriteAndSaysSoOnceOnStderr)
 
 INSTANTIATE_TEST_SUITE_P(Names, CLogUnopenable, testing::ValuesIn(kUnopenable),
                          [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(CLogFile, WriteThatFailsIsSaidOnce)
+{
+    // The file-size limit fails the log's second line as a full disk would, and leaves room
+    // for the one line on stderr, which the test catches in a file.
+    const std::string said = "velk: cannot write x.log: File too large\n";
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const rlimit small = {said.size(), saved.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    testing::internal::CaptureStderr();
+    setrlimit(RLIMIT_FSIZE, &small);
+    CLog("x.log").write("entry") << std::endl;
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), said);
+}

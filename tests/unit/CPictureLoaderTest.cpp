@@ -324,6 +324,18 @@ TEST_P(BadPicture, IsRefusedWithTheLoadExceptionAfterOneLineSayingWhy)
               Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : " + bad.name + " : " + bad.reason});
 }
 
+// A picture followed by 4 GiB of nothing (a sparse file): refused by its size, before it is read.
+TEST_F(PictureLoaderTest, FileOverFourGiBUnread)
+{
+    fs::copy_file(kPictures + "rgb.tga", "huge.tga", fs::copy_options::overwrite_existing);
+    fs::resize_file("huge.tga", (1ull << 32) + 1);
+    GlobalLogLines log;
+    EXPECT_THROW(delete load("huge.tga"), DEBUGGING::CException);
+    EXPECT_EQ(log.sinceMark(), Lines{"T -> [ ERROR ] VELK::CPictureLoader::loadFromFile : huge.tga : "
+                                     "the file of 4294967297 bytes is too large"});
+    fs::remove("huge.tga");
+}
+
 // Each lossless fixture cut short: after its first bytes, in the middle, one byte short;
 // with what is said of each cut (the empty file: "the file is empty").
 struct Cut
@@ -419,6 +431,21 @@ const BadFile kGarbage[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Garbage, BadPicture, testing::ValuesIn(kGarbage), testsupport::RowName());
+
+// Headers alone, each declaring 16384 x 16384 pixels (805 MB as a TGA): refused by the size,
+// which is judged before the pixels are read.
+const std::string kOverLimit = "16384 x 16384 pixels is over the limit of 67108864";
+const BadFile kHeadersOverLimit[] = {
+    {"header.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 0x40, 0, 0, 0, 0x40, 0, 8, 2},
+     kOverLimit},
+    {"header.bmp", {'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 0, 0x40, 0, 0, 0, 0x40, 0, 0, 1, 0, 24, 0}, kOverLimit},
+    {"header.tga", {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x40, 0, 0x40, 24, 0x20}, kOverLimit},
+    {"header.dds", {'D', 'D', 'S', ' ', 124, 0, 0, 0, 7, 0x10, 0, 0, 0, 0x40, 0, 0, 0, 0x40, 0, 0}, kOverLimit},
+    {"header.ppm", text("P6\n16384 16384\n255\n"), kOverLimit},
+    {"header.jpg", {0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 0, 0, 0xFF, 0xC0, 0, 11, 8, 0x40, 0, 0x40, 0, 1, 1, 0x11, 0}, kOverLimit},
+};
+
+INSTANTIATE_TEST_SUITE_P(HeadersOverLimit, BadPicture, testing::ValuesIn(kHeadersOverLimit), testsupport::RowName());
 
 // A PNG changed in one place: each change keeps every other chunk whole.
 Bytes pngWith(std::size_t at, std::vector<unsigned char> replacement, std::size_t removed = 0)
