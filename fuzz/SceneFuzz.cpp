@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at = next;
     }
 
-    loadScene(std::string(kFolder) + kModel);
+    loadScene(std::string(kFolder) + kModel, true);  // with a named model's sharper pictures
     startView(true);                                   // framed from the model's own bounds
     if (sceneHasModel()) {
         renderFrame();

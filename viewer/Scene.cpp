@@ -40,6 +40,23 @@ VELK_GL::GLRenderer* const renderer = &VELK_GL::GLRenderer::getInstance();
 std::string modelName;                                 // the model's resource key: its file name
 // One flag per group of the model: its diffuse colour lets what lies behind show through.
 std::vector<bool> seeThroughGroups;
+SceneFacts facts;
+
+// Trilinear filtering, and anisotropic as far as the driver goes, keep a picture sharp and
+// still at a slant; the texture's own parameters are those of the bundled scene's design.
+void sharpen(Texture& texture)
+{
+    if (texture.textureId == 0)
+        return;
+    texture.minFilter = GL_LINEAR_MIPMAP_LINEAR;
+    if (!GLEW_EXT_texture_filter_anisotropic)
+        return;
+    GLfloat most = 1.0f;
+    glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &most);
+    glBindTexture(GL_TEXTURE_2D, texture.textureId);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, most);
+    glBindTexture(GL_TEXTURE_2D, 0);
+}
 
 VELK_GL::CGLModel* findModel()
 {
@@ -61,7 +78,7 @@ std::string textureKey(const std::string& name)
 // (its device and inode), so that tex.png, ./tex.png and sub/../tex.png load one picture;
 // a name that reaches no file stands for itself. A picture that does not load leaves its
 // groups untextured; each is tried once, however many materials name it.
-void loadTextures(const VELK_GL::CGLModel& model, const std::string& folder)
+void loadTextures(const VELK_GL::CGLModel& model, const std::string& folder, bool sharp)
 {
     textureKeys.clear();
     std::map<std::pair<dev_t, ino_t>, std::string> keyOfFile;
@@ -83,17 +100,23 @@ void loadTextures(const VELK_GL::CGLModel& model, const std::string& folder)
             continue;
         Texture* texture = new Texture();
         texture->createFromPicture(*picture);
+        if (sharp)
+            sharpen(*texture);
         resourceManager->addResource(name, texture);
+        ++facts.pictures;
     }
 }
 
-// What the view needs of the mesh before it goes: where its positions lie, and which
-// groups are see-through.
-void noteMesh(const CMeshData& mesh)
+// What the view needs of the mesh before it goes: where its positions lie (brought near
+// the unit size where they are far from it), and which groups are see-through.
+void noteMesh(CMeshData& mesh)
 {
     modelBounds = mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord)
                       ? measureBounds(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats)
                       : ModelBounds();
+    if (mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord))
+        scaleNearUnitSize(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats,
+                          modelBounds);
     seeThroughGroups.clear();
     for (const CMeshSubset& subset : mesh.subsets)
         seeThroughGroups.push_back(subset.material.diffuse[3] < 1.0f);
@@ -112,7 +135,7 @@ void engineStartup()
     factoryLoader->registerLoader(new VELK::CObjLoader());
 }
 
-void loadScene(const std::string& path)
+void loadScene(const std::string& path, bool sharpTextures)
 {
     // Wall time, which is what the user waited; the processor clock would also count
     // the time of the driver's other threads.
@@ -120,6 +143,8 @@ void loadScene(const std::string& path)
     const std::size_t slash = path.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     modelName = path.substr(folder.size());
+    facts = SceneFacts();
+    facts.name = modelName;
     if (!resourceManager->getResource(modelName)) {
         // Asked for as a model: a picture named as the model is refused before it is read.
         CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(path, VELK::VLoader::kModel));
@@ -131,12 +156,16 @@ void loadScene(const std::string& path)
             VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
             model->build(*mesh);
             resourceManager->addResource(modelName, model);
+            facts.vertices = mesh->vertexCount;
+            facts.triangles = mesh->indexCount / 3;
+            facts.groups = model->getGroupCount();
             delete mesh;
-            loadTextures(*model, folder);
+            loadTextures(*model, folder, sharpTextures);
         }
     }
     const auto stop = std::chrono::steady_clock::now();
     const float seconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
+    facts.loadSeconds = seconds;
     std::cout << "Loading... " << seconds << std::endl;
 }
 
@@ -194,4 +223,9 @@ void engineShutdown()
 bool sceneHasModel()
 {
     return findModel() != nullptr;
+}
+
+const SceneFacts& sceneFacts()
+{
+    return facts;
 }

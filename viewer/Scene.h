@@ -2,15 +2,29 @@
 // What the viewer shows and how the engine comes and goes; the window calls these at
 // fixed points.
 
+#include <cstdint>
 #include <string>
 
 // The model the programs show when none is named; its libraries and pictures lie beside it.
 constexpr const char* kBundledModel = "Data/005.obj";
 
+// What the last load brought, for the viewer's corner block.
+struct SceneFacts
+{
+    std::string name;                                  // the model's file name
+    std::uint32_t vertices = 0;
+    std::uint32_t triangles = 0;
+    std::uint32_t groups = 0;
+    std::uint32_t pictures = 0;                        // textures made
+    float loadSeconds = 0.0f;                          // as "Loading..." prints it
+};
+
 void engineStartup();                                  // needs the GL context
 // Before the main loop: the model at path, stored under its file name, with the libraries
-// and pictures its materials name from its folder; prints the load time.
-void loadScene(const std::string& path);
+// and pictures its materials name from its folder; prints the load time. sharpTextures:
+// trilinear and, where the driver has it, anisotropic filtering rather than the texture's own.
+void loadScene(const std::string& path, bool sharpTextures = false);
 void drawScene();                                      // every frame, rotations applied
 void engineShutdown();                                 // from the at-exit list; runs once
 bool sceneHasModel();                                  // the model was loaded and stored
+const SceneFacts& sceneFacts();

@@ -3,6 +3,7 @@
 #include <GL/glew.h>
 #include <GL/freeglut.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -10,6 +11,7 @@
 #include "debugging/CLogManager.h"
 #include "engine/CPicture.h"
 #include "viewer/ExitSignals.h"
+#include "viewer/Multisampling.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -43,12 +45,20 @@ int main(int argc, char** argv)
     reshape(options.width, options.height);
     startView(options.framesAtStart());
     if (options.distanceGiven)
-        cameraDistance = options.distance;
+        cameraDistance = distanceInView(options.distance);
     rotationY = options.rotateY;
     rotationZ = options.rotateZ;
     placeCamera();
+    const auto start = std::chrono::steady_clock::now();
     renderFrame();
     glFinish();
+    if (options.info) {
+        // The block tells how long the picture took to draw, so it is drawn over a second one.
+        lastFrameSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
+        infoShown = true;
+        renderFrame();
+        glFinish();
+    }
     endIfAsked(options);
 
     CPicture picture = readBackBuffer(options.width, options.height);

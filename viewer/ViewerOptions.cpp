@@ -1,22 +1,30 @@
 // The programs' command line: parsing, usage and the exits for help and mistakes.
 #include "viewer/ViewerOptions.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <cstdlib>
 #include <iostream>
 
 namespace
 {
 constexpr int kMaxSide = 8192;
+constexpr int kMaxSamples = 32;
+constexpr int kNamedModelSamples = 4;
+
+// The spellings of --up, in the order of UpAxis.
+const char* const kUpAxes[] = {"+X", "-X", "+Y", "-Y", "+Z", "-Z"};
 
 const char* const kViewerUsage =
-    "usage: velk-viewer [--fit | --no-fit] [MODEL.obj]\n"
+    "usage: velk-viewer [--fit | --no-fit] [--up AXIS] [--samples N] [MODEL.obj]\n"
     "Shows MODEL.obj, or without it the bundled Data/005.obj from the designed starting view.\n"
     "The model's folder plays the part of Data/ for its libraries and pictures.\n";
 
 const char* const kSnapshotUsage =
     "usage: velk-snapshot [--output FILE.png] [--size WxH] [--rotate-y DEG] [--rotate-z DEG]\n"
-    "                     [--distance D] [--fit | --no-fit] [MODEL.obj]\n"
+    "                     [--distance D] [--fit | --no-fit] [--up AXIS] [--samples N] [--info]\n"
+    "                     [MODEL.obj]\n"
     "Renders MODEL.obj (default Data/005.obj) as the viewer first shows it and writes the picture.\n"
     "The model's folder plays the part of the viewer's Data/ folder.\n"
     "  --output FILE    picture to write, in a format chosen by its extension (default snapshot.png)\n"
@@ -24,22 +32,32 @@ const char* const kSnapshotUsage =
     "  --rotate-y DEG   model rotation about y, as a horizontal drag gives (default 0)\n"
     "  --rotate-z DEG   model rotation about z, as a vertical drag gives (default 0)\n"
     "  --distance D     camera parameter: the eye stands at (D, D, 0) from the centre of the\n"
-    "                   turning (default 4, or the framing distance)\n";
+    "                   turning (default 4, or the framing distance)\n"
+    "  --info           draw the model's facts in the top left corner, as the viewer's I key does\n";
 
 const char* const kFitUsage =
     "  --fit            frame the model: look at the centre of its bounds from the starting\n"
     "                   direction, from where it fills the view (the default for a named model)\n"
     "  --no-fit         keep the designed starting view: the eye at (4, 4, 0), turning about\n"
     "                   the origin (the default without a model)\n"
+    "  --up AXIS        the model's up direction, +X, -X, +Y, -Y, +Z or -Z (default +Y): up in\n"
+    "                   the starting view, the framing and the view keys\n"
+    "  --samples N      smooth edges: N samples a pixel, 0 for none (default 4 for a named\n"
+    "                   model, none for the bundled one)\n"
     "  --help           print this text and exit\n";
 
 const char* const kKeysUsage =
     "Keys and mouse:\n"
-    "  left drag        turn the model\n"
+    "  left drag        turn the model about the point the view looks at\n"
+    "  middle drag, Shift+left drag\n"
+    "                   move the view in the window's plane\n"
     "  Up, Down         move nearer, farther\n"
     "  mouse wheel      the same: forward nearer, back farther\n"
-    "  F                frame the model, keeping its turn\n"
+    "  1, 3, 7          front, right, top view, framed (the number pad too, with Num Lock on)\n"
+    "  9                the starting direction, framed\n"
+    "  F                frame the model, keeping its turn, undoing a pan\n"
     "  R                back to the starting view\n"
+    "  I                show or hide the model's facts: file, counts, load and frame time\n"
     "  F12              write the picture to velk-<n>.png in the working folder, the first free n\n"
     "  Escape           quit\n";
 
@@ -54,19 +72,35 @@ bool parseNumber(const std::string& text, float& out)
     return true;
 }
 
-int parseSide(const std::string& text)
+// A whole number from `least` to `most`; -1 for anything else.
+int parseCount(const std::string& text, int most, int least = 0)
 {
     char* end = nullptr;
     const long value = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 1 || value > kMaxSide)
+    if (text.empty() || *end != '\0' || value < least || value > most)
         return -1;
     return static_cast<int>(value);
+}
+
+int parseSide(const std::string& text)
+{
+    return parseCount(text, kMaxSide, 1);
 }
 } // namespace
 
 bool ViewerOptions::framesAtStart() const
 {
-    return fit == FitChoice::always || (fit == FitChoice::automatic && !model.empty());
+    return fit == FitChoice::always || (fit == FitChoice::automatic && namesModel());
+}
+
+bool ViewerOptions::namesModel() const
+{
+    return !model.empty();
+}
+
+int ViewerOptions::samplesAsked() const
+{
+    return samples >= 0 ? samples : namesModel() ? kNamedModelSamples : 0;
 }
 
 std::string usageText(bool snapshot)
@@ -83,9 +117,10 @@ ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, View
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         std::string value;
-        const bool takesValue = snapshot && (argument == "--output" || argument == "--size" ||
-                                             argument == "--rotate-y" || argument == "--rotate-z" ||
-                                             argument == "--distance");
+        const bool takesValue = argument == "--up" || argument == "--samples" ||
+                                (snapshot && (argument == "--output" || argument == "--size" ||
+                                              argument == "--rotate-y" || argument == "--rotate-z" ||
+                                              argument == "--distance"));
         if (takesValue) {
             if (i + 1 >= argc) {
                 message = argument + " needs a value";
@@ -99,6 +134,21 @@ ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, View
             options.fit = FitChoice::always;
         } else if (argument == "--no-fit") {
             options.fit = FitChoice::never;
+        } else if (snapshot && argument == "--info") {
+            options.info = true;
+        } else if (argument == "--up") {
+            const auto* axis = std::find(std::begin(kUpAxes), std::end(kUpAxes), value);
+            if (axis == std::end(kUpAxes)) {
+                message = "--up takes +X, -X, +Y, -Y, +Z or -Z, not '" + value + "'";
+                return ParseOutcome::bad;
+            }
+            options.up = static_cast<UpAxis>(axis - std::begin(kUpAxes));
+        } else if (argument == "--samples") {
+            options.samples = parseCount(value, kMaxSamples);
+            if (options.samples < 0) {
+                message = "--samples takes a number from 0 to " + std::to_string(kMaxSamples) + ", not '" + value + "'";
+                return ParseOutcome::bad;
+            }
         } else if (takesValue && argument == "--output") {
             if (value.empty()) {
                 message = "--output needs a file name";

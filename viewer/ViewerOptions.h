@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "viewer/ViewerState.h"
+
 enum class FitChoice
 {
     automatic,                                         // framed when a model is named
@@ -15,6 +17,8 @@ struct ViewerOptions
 {
     std::string model;                                 // as given; empty: the bundled Data/005.obj
     FitChoice fit = FitChoice::automatic;
+    UpAxis up = UpAxis::plusY;
+    int samples = -1;                                  // -1: 4 for a named model, none for the bundled one
 
     // velk-snapshot only.
     std::string output = "snapshot.png";
@@ -24,8 +28,11 @@ struct ViewerOptions
     float rotateZ = 0.0f;
     float distance = 4.0f;
     bool distanceGiven = false;
+    bool info = false;                                 // the model's facts drawn into the picture
 
     bool framesAtStart() const;
+    bool namesModel() const;                           // rather than showing the bundled one
+    int samplesAsked() const;                          // 0: no multisampling
 };
 
 enum class ParseOutcome

@@ -12,11 +12,19 @@ float rotationZ = 0.0f;
 std::int32_t dragAnchorX = 0;
 std::int32_t dragAnchorY = 0;
 bool dragging = false;
+bool panning = false;
+std::int32_t panFromX = 0;
+std::int32_t panFromY = 0;
+bool infoShown = false;
+float lastFrameSeconds = 0.0f;
 
 ModelBounds modelBounds;
 bool framing = false;
 float cameraStep = kCameraStep;
 float closestDistance = kMinCameraDistance;
+
+UpAxis upAxis = UpAxis::plusY;
+double panTarget[3] = {0.0, 0.0, 0.0};
 
 namespace
 {
@@ -25,10 +33,26 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr double kHalfFieldOfView = 22.5 * kPi / 180.0;
 constexpr double kFitMargin = 1.1;                     // the sphere fills 1 / 1.1 of the view
 constexpr double kDepthMargin = 1.1;                   // planes stand this many radii from the centre
-// GLU squares the eye's distance in single precision: beyond these sizes it would overflow
-// or vanish, and the view be lost.
-constexpr double kLargestRadius = 1e18;
-constexpr double kSmallestRadius = 1e-15;
+// Between these radii the model-view matrix can scale a model to a unit radius and its
+// inverse, which lights the normals, still holds in single precision.
+constexpr double kSmallestPlainRadius = 0x1p-20;
+constexpr double kLargestPlainRadius = 0x1p20;
+
+// For each up axis, in the order of UpAxis, the model's directions that become the view
+// frame's right (+X), up (+Y) and front (+Z): the rows of a turn.
+constexpr double kUpTurns[6][3][3] = {
+    {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},                // +X
+    {{0, 1, 0}, {-1, 0, 0}, {0, 0, 1}},                // -X
+    {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},                 // +Y
+    {{1, 0, 0}, {0, -1, 0}, {0, 0, -1}},               // -Y
+    {{1, 0, 0}, {0, 0, 1}, {0, -1, 0}},                // +Z
+    {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}},                // -Z
+};
+
+double toRadians(float degrees)
+{
+    return static_cast<double>(degrees) * kPi / 180.0;
+}
 } // namespace
 
 float stepCameraDistance(float distance, int key, float step, float closest)
@@ -67,6 +91,41 @@ void dragTo(int x, int y)
     rotationZ = turnByDrag(rotationZ, -(y - dragAnchorY));
 }
 
+void pressPanButton(int x, int y)
+{
+    panFromX = x;
+    panFromY = y;
+    panning = true;
+}
+
+void releasePanButton()
+{
+    panning = false;
+}
+
+void panTo(int x, int y)
+{
+    if (!panning || windowHeight <= 0.0f)
+        return;
+    const int dx = x - panFromX;
+    const int dy = y - panFromY;
+    panFromX = x;
+    panFromY = y;
+    // The size of a pixel at the depth of the view's centre, d * sqrt(2) from the eye.
+    const double pixel = 2.0 * std::tan(kHalfFieldOfView) * cameraDistance * std::sqrt(2.0) / windowHeight;
+    // The window's right is -z of the turned frame and its up (-1, 1, 0) / sqrt(2): the
+    // point looked at moves against the cursor, so that the model follows it.
+    const double up = dy * pixel / std::sqrt(2.0);
+    const double moved[3] = {-up, up, dx * pixel};
+    // Back through the turns (about z, then y) into the frame the model turns in.
+    const double z = -toRadians(rotationZ), yAngle = -toRadians(rotationY);
+    const double a[3] = {moved[0] * std::cos(z) - moved[1] * std::sin(z), moved[0] * std::sin(z) + moved[1] * std::cos(z),
+                         moved[2]};
+    panTarget[0] += a[0] * std::cos(yAngle) + a[2] * std::sin(yAngle);
+    panTarget[1] += a[1];
+    panTarget[2] += -a[0] * std::sin(yAngle) + a[2] * std::cos(yAngle);
+}
+
 ModelBounds measureBounds(const float* records, std::size_t count, std::size_t stride)
 {
     ModelBounds bounds;
@@ -93,9 +152,24 @@ ModelBounds measureBounds(const float* records, std::size_t count, std::size_t s
     bounds.radius = std::sqrt(squared) / 2;
     if (bounds.radius == 0.0)
         bounds.radius = 1.0;                           // one point: seen as from the designed distance
-    bounds.radius = std::max(bounds.radius, kSmallestRadius);
-    bounds.known = bounds.radius <= kLargestRadius;
+    bounds.known = true;
     return bounds;
+}
+
+void scaleNearUnitSize(float* records, std::size_t count, std::size_t stride, ModelBounds& bounds)
+{
+    if (!bounds.known || (bounds.radius >= kSmallestPlainRadius && bounds.radius <= kLargestPlainRadius))
+        return;
+    int power = 0;
+    std::frexp(bounds.radius, &power);                 // radius = m * 2^power, m in [0.5, 1)
+    for (std::size_t v = 0; records && stride >= 3 && v < count; ++v) {
+        for (float* p = records + v * stride; p < records + v * stride + 3; ++p)
+            *p = std::ldexp(*p, -power);
+    }
+    for (double& c : bounds.centre)
+        c = std::ldexp(c, -power);
+    bounds.radius = std::ldexp(bounds.radius, -power);
+    bounds.exponent = -power;
 }
 
 double fittingDistance(double radius, double aspect)
@@ -116,4 +190,56 @@ void clipPlanes(double distance, double radius, double& nearPlane, double& farPl
 float framedStep(double distance)
 {
     return static_cast<float>(distance * (static_cast<double>(kCameraStep) / static_cast<double>(kStartDistance)));
+}
+
+double placementScale()
+{
+    return framing ? 1.0 / modelBounds.radius : std::ldexp(1.0, -modelBounds.exponent);
+}
+
+float distanceInView(float modelDistance)
+{
+    return static_cast<float>(modelDistance * std::ldexp(placementScale(), modelBounds.exponent));
+}
+
+bool modelPlacement(double matrix[16])
+{
+    const double scale = placementScale();
+    const double(&turn)[3][3] = kUpTurns[static_cast<int>(upAxis)];
+    const double* centre = framing ? modelBounds.centre : nullptr;
+    bool identity = scale == 1.0 && upAxis == UpAxis::plusY;
+    for (int row = 0; row < 3; ++row) {
+        double moved = -panTarget[row];
+        for (int column = 0; column < 3; ++column) {
+            matrix[column * 4 + row] = scale * turn[row][column];
+            moved -= centre ? scale * turn[row][column] * centre[column] : 0.0;
+        }
+        matrix[12 + row] = moved;
+        matrix[row * 4 + 3] = 0.0;
+        identity = identity && moved == 0.0;
+    }
+    matrix[15] = 1.0;
+    return !identity;
+}
+
+bool viewKeyTurn(unsigned char key, float& turnY, float& turnZ)
+{
+    // The turns that bring the frame's +Z (front), +X (right) or +Y (top) to the eye, with
+    // +Y, or for the top -Z, upward in the window.
+    switch (key) {
+    case '1':
+        turnY = 90.0f, turnZ = 45.0f;
+        return true;
+    case '3':
+        turnY = 0.0f, turnZ = 45.0f;
+        return true;
+    case '7':
+        turnY = 90.0f, turnZ = -45.0f;
+        return true;
+    case '9':
+        turnY = 0.0f, turnZ = 0.0f;
+        return true;
+    default:
+        return false;
+    }
 }

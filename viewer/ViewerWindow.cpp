@@ -5,14 +5,20 @@
 #include <GL/freeglut.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include "engine/CPictureLoader.h"
 #include "engine/CSystem.h"
 #include "viewer/ExitSignals.h"
+#include "viewer/Multisampling.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerOptions.h"
 #include "viewer/ViewerState.h"
@@ -21,6 +27,7 @@ namespace
 {
 bool exiting = false;
 bool startFramed = false;                              // what R returns to
+int panButton = -1;                                    // the button that started a pan
 
 // Wheel notches arrive as presses of these buttons.
 constexpr int kWheelForward = 3;
@@ -41,6 +48,7 @@ void placeLight(float scale)
 void designedView()
 {
     framing = false;
+    panTarget[0] = panTarget[1] = panTarget[2] = 0.0;
     cameraDistance = kStartDistance;
     cameraStep = kCameraStep;
     closestDistance = kMinCameraDistance;
@@ -76,6 +84,59 @@ void savePicture()
         std::cout << "velk-viewer: wrote " << name << std::endl;
     else
         std::cerr << "velk-viewer: " << name << " could not be written (" << error << ")" << std::endl;
+}
+
+// The model's facts for the corner block, a line each.
+std::vector<std::string> infoLines()
+{
+    const SceneFacts& facts = sceneFacts();
+    char times[2][64];
+    std::snprintf(times[0], sizeof times[0], "load       %.3f s", static_cast<double>(facts.loadSeconds));
+    std::snprintf(times[1], sizeof times[1], "frame      %.1f ms", lastFrameSeconds * 1000.0);
+    return {facts.name,
+            "vertices   " + std::to_string(facts.vertices),
+            "triangles  " + std::to_string(facts.triangles),
+            "groups     " + std::to_string(facts.groups),
+            "pictures   " + std::to_string(facts.pictures),
+            times[0],
+            times[1]};
+}
+
+// The block in the top left corner, in GLUT's bitmap font on a pale panel, over whatever the
+// scene drew; the scene's state is put back as it was.
+void drawInfo()
+{
+    constexpr int kLine = 15, kCharacter = 9, kMargin = 6;  // GLUT_BITMAP_9_BY_15
+    const std::vector<std::string> lines = infoLines();
+    std::size_t longest = 0;
+    for (const std::string& line : lines)
+        longest = std::max(longest, line.size());
+    const int top = static_cast<int>(windowHeight);
+    const int bottom = top - static_cast<int>(lines.size()) * kLine - 2 * kMargin;
+
+    glPushAttrib(GL_ENABLE_BIT | GL_CURRENT_BIT);
+    for (GLenum capability : {GL_LIGHTING, GL_DEPTH_TEST, GL_TEXTURE_2D, GL_CULL_FACE, GL_BLEND, GL_COLOR_MATERIAL})
+        glDisable(capability);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    gluOrtho2D(0.0, windowWidth, 0.0, windowHeight);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor3f(0.94f, 0.94f, 0.94f);
+    glRecti(0, bottom, static_cast<int>(longest) * kCharacter + 2 * kMargin, top);
+    glColor3f(0.0f, 0.0f, 0.0f);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        // The raster position is the baseline; the font reaches 3 pixels below it.
+        glRasterPos2i(kMargin, top - kMargin - static_cast<int>(i + 1) * kLine + 4);
+        glutBitmapString(GLUT_BITMAP_9_BY_15, reinterpret_cast<const unsigned char*>(lines[i].c_str()));
+    }
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopAttrib();
 }
 
 // GLUT's own clean-up runs from the at-exit list too and destroys the window and its
@@ -140,9 +201,11 @@ ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenS
                snapshot ? options.height : static_cast<int>(windowHeight), title.c_str());
     betweenSteps(options);
     engineStartup();
+    startMultisampling(snapshot ? "velk-snapshot" : "velk-viewer", options.samplesAsked());
     initGLState();
     betweenSteps(options);
-    loadScene(model);
+    loadScene(model, options.namesModel());
+    upAxis = options.up;
     betweenSteps(options);
     return options;
 }
@@ -196,21 +259,33 @@ void placeCamera()
 
 void renderFrame()
 {
+    beginMultisampledFrame(static_cast<int>(windowWidth), static_cast<int>(windowHeight));
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glRotatef(rotationZ, 0.0f, 0.0f, 1.0f);
     glRotatef(rotationY, 0.0f, 1.0f, 0.0f);
-    if (framing)
-        glTranslated(-modelBounds.centre[0], -modelBounds.centre[1], -modelBounds.centre[2]);
+    double placement[16];
+    if (modelPlacement(placement))
+        glMultMatrixd(placement);
+    // A scale in the model-view matrix scales the normals with it.
+    if (placementScale() != 1.0)
+        glEnable(GL_NORMALIZE);
+    else
+        glDisable(GL_NORMALIZE);
     drawScene();
     glPopMatrix();
+    if (infoShown)
+        drawInfo();
+    endMultisampledFrame();
 }
 
 void display()
 {
+    const auto start = std::chrono::steady_clock::now();
     renderFrame();
     glutSwapBuffers();
+    lastFrameSeconds = std::chrono::duration<float>(std::chrono::steady_clock::now() - start).count();
 
     const GLenum error = glGetError();
     if (error != GL_NO_ERROR)
@@ -231,8 +306,10 @@ void setProjection()
         return;                                        // minimised: no aspect ratio to take
     double nearPlane = static_cast<double>(0.1f);
     double farPlane = 1000.0;
+    // Framed, the model is drawn with a radius of 1 about the centre; turned about a point
+    // panned away from it, it reaches that much farther.
     if (framing)
-        clipPlanes(cameraDistance, modelBounds.radius, nearPlane, farPlane);
+        clipPlanes(cameraDistance, 1.0 + std::hypot(panTarget[0], panTarget[1], panTarget[2]), nearPlane, farPlane);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(45.0, static_cast<double>(windowWidth / windowHeight), nearPlane, farPlane);
@@ -250,8 +327,11 @@ void frameModel()
     if (!modelBounds.known)
         return;
     const double aspect = windowHeight > 0.0f ? static_cast<double>(windowWidth / windowHeight) : 1.0;
-    const double distance = fittingDistance(modelBounds.radius, aspect);
+    // The placement scales the model to a radius of 1: the eye stays at distances that GLU
+    // and single precision hold, whatever the model's size.
+    const double distance = fittingDistance(1.0, aspect);
     framing = true;
+    panTarget[0] = panTarget[1] = panTarget[2] = 0.0;
     cameraDistance = static_cast<float>(distance);
     cameraStep = framedStep(distance);
     closestDistance = cameraStep;
@@ -295,12 +375,20 @@ bool writePicture(CPicture& picture, const std::string& fileName, std::string& e
 
 void keyboard(unsigned char key, int, int)
 {
-    if (key == 27)
+    float turnY = 0.0f, turnZ = 0.0f;
+    if (key == 27) {
         std::exit(0);
-    else if (key == 'f' || key == 'F')
+    } else if (key == 'f' || key == 'F') {
         frameModel();
-    else if (key == 'r' || key == 'R')
+    } else if (key == 'r' || key == 'R') {
         resetView();
+    } else if (key == 'i' || key == 'I') {
+        infoShown = !infoShown;
+    } else if (viewKeyTurn(key, turnY, turnZ)) {
+        rotationY = turnY;
+        rotationZ = turnZ;
+        frameModel();
+    }
 }
 
 void specialKeys(int key, int, int)
@@ -317,6 +405,18 @@ void mouse(int button, int state, int x, int y)
         specialKeys(button == kWheelForward ? kKeyUp : kKeyDown, x, y);
         return;
     }
+    if (state == GLUT_UP && button == panButton) {
+        panButton = -1;
+        releasePanButton();
+        return;
+    }
+    const bool pans = button == GLUT_MIDDLE_BUTTON ||
+                      (button == GLUT_LEFT_BUTTON && (glutGetModifiers() & GLUT_ACTIVE_SHIFT) != 0);
+    if (state == GLUT_DOWN && pans) {
+        panButton = button;
+        pressPanButton(x, y);
+        return;
+    }
     if (button != GLUT_LEFT_BUTTON)
         return;
     if (state == GLUT_DOWN)
@@ -328,4 +428,7 @@ void mouse(int button, int state, int x, int y)
 void motion(int x, int y)
 {
     dragTo(x, y);
+    panTo(x, y);
+    if (panning && framing)
+        setProjection();
 }

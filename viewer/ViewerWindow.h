@@ -20,7 +20,8 @@ void openWindow(int& argc, char** argv, int width, int height, const char* title
 // The model named on the command line, or the bundled one.
 std::string modelPath(const ViewerOptions& options);
 
-// One frame without the swap: clear, the model rotations, the scene.
+// One frame without the swap: clear, the model rotations and placement, the scene, and
+// the corner block of the model's facts when it is shown.
 void renderFrame();
 
 void initGLState();

@@ -53,7 +53,7 @@ TEST(Snapshot, HelpAndBadOptions)
 
     const std::vector<std::vector<std::string>> bad = {
         {"--size", "100"}, {"--size", "0x10"}, {"--size", "20x99999"}, {"--rotate-y", "ten"},
-        {"--distance", "0"}, {"--output"}, {"--frobnicate"}, {"a.obj", "b.obj"},
+        {"--distance", "0"}, {"--output"}, {"--frobnicate"}, {"a.obj", "b.obj"}, {"--up", "z"}, {"--samples", "-1"},
     };
     for (const auto& arguments : bad) {
         ViewerProcess snapshot(VELK_SNAPSHOT, arguments);
@@ -262,4 +262,28 @@ TEST(Snapshot, LogsThatCannotBeWrittenAreSaidOnStderr)
                                       "velk-snapshot: nowhere/model.obj could not be loaded\n"
                                       "velk: cannot write memory.log: Is a symbolic link\n");
     EXPECT_EQ(snapshot.readFile("Data/notes.txt"), "A sentence to keep.\n");
+}
+
+TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)
+{
+    // Without samples and with 4: how many pixels lie between white and black along the
+    // square's edges, and the mean and spread of red minus blue over the stripes' middle.
+    int between[2] = {0, 0};
+    double mean[2] = {0.0, 0.0}, spread[2] = {0.0, 0.0};
+    for (int smooth : {0, 1}) {
+        ViewerProcess snapshot(VELK_SNAPSHOT, {"--samples", smooth ? "4" : "0", "--size", "256x256", "Data/m.obj"});
+        snapshot.writeDataFile("m.obj", squareAndStripes());
+        snapshot.writeDataFile("m.mtl", kSmoothLibrary);
+        const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
+        ASSERT_EQ(shot.width, 256);
+        for (int i = 0, x = 0, y = 0; i < 256 * 256; ++i, x = i % 256, y = i / 256) {
+            const double d = shot.rgb[3 * i] - shot.rgb[3 * i + 2], n = 48 * 48;
+            between[smooth] += x < 124 && shot.rgb[3 * i + 1] >= 32 && shot.rgb[3 * i + 1] <= 223;
+            if (x >= 160 && x < 208 && y >= 104 && y < 152)
+                mean[smooth] += d / n, spread[smooth] += d * d / n;
+        }
+        spread[smooth] = std::sqrt(spread[smooth] - mean[smooth] * mean[smooth]);
+    }
+    EXPECT_TRUE(between[0] == 0 && between[1] > 100) << between[0] << ", " << between[1];
+    EXPECT_TRUE(std::abs(mean[1]) < 32.0 && spread[1] < spread[0] / 2) << mean[1] << ", " << spread[1] << " of " << spread[0];
 }

@@ -201,20 +201,62 @@ void writeFramedModel(ViewerProcess& viewer, const FramedModel& model)
         viewer.writeDataFile("m.mtl", model.library);
 }
 
-std::string checkLook(const Screenshot& shot, FramedLook look)
+const char* const kSmoothLibrary = "newmtl black\nKa 0 0 0\nKd 0 0 0\nKs 0 0 0\n"
+                                   "newmtl red\nKa 1 0 0\nKd 1 0 0\nnewmtl blue\nKa 0 0 1\nKd 0 0 1\n";
+
+std::string squareAndStripes()
 {
-    // The box of the pixels that are not white, and their shades of red.
+    std::ostringstream obj;
+    obj << "mtllib m.mtl\nusemtl black\n";
+    commonLines(obj);
+    for (double degrees : {30.0, 120.0, 210.0, 300.0})
+        vertex(obj, at(std::cos(degrees * M_PI / 180) - 1.2, std::sin(degrees * M_PI / 180)));
+    obj << "f 1 2 3 4\n";
+    for (int i = 0, first = 5; i < 1000; ++i) {
+        obj << "usemtl " << (i % 2 ? "blue" : "red") << '\n';
+        quad(obj, first, 0.2 + i * 0.002, -1.0, 0.202 + i * 0.002, 1.0);
+    }
+    return obj.str();
+}
+
+std::string comb(double across)
+{
+    // One face facing the starting direction, its teeth up: the spine, then tooth by tooth back.
+    std::vector<std::pair<double, double>> corners = {{0, 0}, {6, 0}, {6, 1}};
+    for (int tooth = 5; tooth >= 0; --tooth)
+        corners.insert(corners.end(), {{tooth + 0.6, 1}, {tooth + 0.6, 3}, {tooth + 0.2, 3}, {tooth + 0.2, 1}});
+    corners.push_back({0, 1});
+    std::ostringstream obj;
+    for (const auto& [right, up] : corners)
+        vertex(obj, at(right * across / 6, up * across / 6));
+    obj << "f";
+    for (std::size_t v = 1; v <= corners.size(); ++v)
+        obj << ' ' << v;
+    obj << '\n';
+    return obj.str();
+}
+
+Outline outlineOf(const Screenshot& shot)
+{
     const std::array<int, 3> white = {255, 255, 255};
-    int left = shot.width, top = shot.height, right = 0, bottom = 0;
-    std::set<int> shades;
+    Outline o{shot.width, shot.height, 0, 0, 0.0, 0.0, {}};
+    long count = 0;
     for (int y = 0; y < shot.height; ++y) {
         for (int x = 0; x < shot.width; ++x) {
             if (shot.at(x, y) != white) {
-                left = std::min(left, x), top = std::min(top, y), right = std::max(right, x + 1), bottom = std::max(bottom, y + 1);
-                shades.insert(shot.at(x, y)[0]);
+                o.left = std::min(o.left, x), o.top = std::min(o.top, y), o.right = std::max(o.right, x + 1), o.bottom = std::max(o.bottom, y + 1);
+                o.x += x, o.y += y, ++count, o.shades.insert(shot.at(x, y)[0]);
             }
         }
     }
+    o.x /= std::max(count, 1L), o.y /= std::max(count, 1L);
+    return o;
+}
+
+std::string checkLook(const Screenshot& shot, FramedLook look)
+{
+    const std::array<int, 3> white = {255, 255, 255};
+    const auto [left, top, right, bottom, x, y, shades] = outlineOf(shot);
     if (right <= left)
         return "nothing drawn";
     std::ostringstream problem;

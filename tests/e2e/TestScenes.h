@@ -2,6 +2,7 @@
 // Small scenes written into a viewer's scratch Data/ folder by the end-to-end tests.
 
 #include <array>
+#include <set>
 #include <string>
 
 #include "tests/e2e/ViewerProcess.h"
@@ -64,3 +65,22 @@ void writeFramedModel(ViewerProcess& viewer, const FramedModel& model);
 
 // Empty when the picture shows the look; otherwise what it shows instead.
 std::string checkLook(const Screenshot& shot, FramedLook look);
+
+// With the library m.mtl of kSmoothLibrary, facing the starting direction: a black square
+// turned 30 degrees in the window's plane, and right of it 1000 stripes, alternately red and
+// blue, across a square of the same height.
+extern const char* const kSmoothLibrary;
+std::string squareAndStripes();
+
+// A comb, `across` wide, of one face facing the starting direction, positions only.
+std::string comb(double across);
+
+// The pixels of a picture that are not white: the box around them (right and bottom past
+// its edge), their centroid, and their shades of red.
+struct Outline
+{
+    int left = 0, top = 0, right = 0, bottom = 0;
+    double x = 0.0, y = 0.0;
+    std::set<int> shades;
+};
+Outline outlineOf(const Screenshot& shot);

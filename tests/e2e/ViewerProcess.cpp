@@ -230,7 +230,10 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds, const std::string& title)
         const auto lines = splitLines(found);
         if (code == 0 && !lines.empty()) {
             window = lines.front();
-            // Let the first frames reach the screen before anyone looks at it.
+            // Let the first frames reach the screen before anyone looks at it; until the first
+            // has, the window is black, for longer on a busy machine.
+            for (int i = 0; i < 100 && screenshot().countDifferent({0, 0, 0}, 0) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             return true;
         }
@@ -252,16 +255,17 @@ void ViewerProcess::click(int button, int times)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
-void ViewerProcess::drag(int fromX, int fromY, int toX, int toY, int steps)
+void ViewerProcess::drag(int fromX, int fromY, int toX, int toY, int steps, int button, const std::string& holding)
 {
     std::string command = "xdotool mousemove --window " + window + " " + std::to_string(fromX) + " " +
-                          std::to_string(fromY) + " mousedown 1";
+                          std::to_string(fromY) + (holding.empty() ? "" : " keydown " + holding) + " mousedown " +
+                          std::to_string(button);
     for (int i = 1; i <= steps; ++i) {
         const int x = fromX + (toX - fromX) * i / steps;
         const int y = fromY + (toY - fromY) * i / steps;
         command += " sleep 0.05 mousemove --window " + window + " " + std::to_string(x) + " " + std::to_string(y);
     }
-    command += " sleep 0.05 mouseup 1";
+    command += " sleep 0.05 mouseup " + std::to_string(button) + (holding.empty() ? "" : " keyup " + holding);
     runCommand(command);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }

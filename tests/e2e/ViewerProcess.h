@@ -40,7 +40,8 @@ public:
     bool waitForWindow(int timeoutSeconds = 30, const std::string& title = "My Window");
     void pressKey(const std::string& keysym);          // xdotool key name: Escape, Up, Down
     void click(int button, int times = 1);             // in the middle of the window; 4, 5: the wheel
-    void drag(int fromX, int fromY, int toX, int toY, int steps = 8);
+    // With `button` held (1 left, 2 middle), and the keys of `holding` (xdotool names) down.
+    void drag(int fromX, int fromY, int toX, int toY, int steps = 8, int button = 1, const std::string& holding = "");
     void moveWhileHolding(int x, int y);
     Screenshot screenshot();
     void requestClose();                               // WM_DELETE_WINDOW, as a window manager sends it

@@ -392,3 +392,70 @@ TEST(ViewerScene, WheelZoomsFFramesRResetsAndF12WritesThePicture)
     EXPECT_EQ(viewer.output().substr(viewer.output().find('\n') + 1), "velk-viewer: wrote velk-1.png\n");
     EXPECT_LT(differentShare(first, readPicture(viewer.directory() + "/velk-1.png")), 0.001);
 }
+
+TEST(ViewerScene, PanFollowsTheCursorRUndoesItAndIDrawsInTheCornerOnly)
+{
+    // A flat L at the depth of the view's centre: it follows the cursor exactly.
+    ViewerProcess viewer(VELK_VIEWER, {"Data/m.obj"}), snapshot(VELK_SNAPSHOT, {"--info", "Data/m.obj"});
+    writeFramedModel(viewer, kFramedModels[3]);
+    writeFramedModel(snapshot, kFramedModels[3]);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const Screenshot first = viewer.screenshot();
+    for (const auto& [button, holding, dx, dy] : {std::tuple{2, "", 120, 60}, {1, "shift", -80, 100}}) {
+        viewer.drag(512, 384, 512 + dx, 384 + dy, 8, button, holding);
+        const Outline start = outlineOf(first), moved = outlineOf(viewer.screenshot());
+        EXPECT_NEAR(moved.x - start.x, dx, 10) << button;
+        EXPECT_NEAR(moved.y - start.y, dy, 10) << button;
+        viewer.pressKey("r");
+        EXPECT_LT(differentShare(first, viewer.screenshot()), 0.001);
+    }
+    viewer.pressKey("i");
+    const Screenshot shown = viewer.screenshot();
+    quit(viewer);
+    snapshot.start();
+    ASSERT_TRUE(snapshot.waitForExit(60));
+    // The block of facts, alone, in the window and in velk-snapshot --info's picture.
+    for (const Screenshot& shot : {shown, readPicture(snapshot.directory() + "/snapshot.png")}) {
+        int changed[2] = {0, 0};                           // in the corner, elsewhere
+        for (int i = 0; i < shot.width * shot.height && shot.rgb.size() == first.rgb.size(); ++i)
+            changed[i % shot.width >= 240 || i / shot.width >= 160] += std::abs(shot.rgb[3 * i] - first.rgb[3 * i]) > 24;
+        EXPECT_GT(changed[0], 1000);
+        EXPECT_LT(changed[1], 100);
+    }
+}
+
+TEST(ViewerScene, UpAxisAndViewKeysShowAZUpPyramidsSides)
+{
+    // Its base 2 along x and 1 along y, its apex 4 up along z.
+    ViewerProcess viewer(VELK_VIEWER, {"--up", "+Z", "Data/m.obj"});
+    viewer.writeDataFile("m.obj", "v -1 -0.5 0\nv 1 -0.5 0\nv 1 0.5 0\nv -1 0.5 0\nv 0 0 4\n"
+                                  "f 4 3 2 1\nf 1 2 5\nf 2 3 5\nf 3 4 5\nf 4 1 5\n");
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    // The outline's width over its height, from the start and after each key; but from the
+    // top, the apex is up, and the outline's weight below its middle.
+    for (const auto& [key, least, most] : {std::tuple{"", 0.1, 0.5}, {"1", 0.45, 0.6}, {"3", 0.2, 0.3}, {"7", 1.8, 2.2}}) {
+        if (*key)
+            viewer.pressKey(key);
+        const Outline o = outlineOf(viewer.screenshot());
+        const int width = o.right - o.left, height = std::max(o.bottom - o.top, 1);
+        EXPECT_TRUE(width >= least * height && width <= most * height && (least > 1.0 || o.y > o.top + 0.6 * height))
+            << key << ": " << width << " x " << height << ", the middle " << o.y - o.top << " down";
+    }
+    quit(viewer);
+}
+
+TEST(ViewerScene, CombLooksTheSameFrom1eMinus30To1e30Across)
+{
+    Screenshot pictures[3];                                // 1e-30, 1 and 1e30 across
+    for (int i = 0; i < 3; ++i) {
+        ViewerProcess snapshot(VELK_SNAPSHOT, {"--size", "320x240", "Data/m.obj"});
+        snapshot.writeDataFile("m.obj", comb(std::pow(1e30, i - 1)));
+        snapshot.start();
+        ASSERT_TRUE(snapshot.waitForExit(60));
+        pictures[i] = readPicture(snapshot.directory() + "/snapshot.png");
+    }
+    EXPECT_GT(outlineOf(pictures[1]).right - outlineOf(pictures[1]).left, 160);
+    EXPECT_LT(std::max(differentShare(pictures[0], pictures[1]), differentShare(pictures[2], pictures[1])), 0.001);
+}
