@@ -5,7 +5,8 @@
 // cut at every window edge and long lines make the window grow, and once more cut into
 // chunks parsed on several threads; all must give the same.
 // Every mesh must keep the promises of tests/support/MeshInvariants.h; it then gets its
-// missing normals computed, which must all come out finite.
+// missing normals computed, which must all come out finite. The parse's first pass must
+// count exactly what its second stores for any text it accepts, so that no list is copied.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -14,11 +15,13 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "debugging/CException.h"
 #include "debugging/CLogManager.h"
 #include "engine/CMeshNormals.h"
 #include "engine/CObjLoader.h"
+#include "engine/CObjParse.h"
 #include "tests/support/MeshInvariants.h"
 
 namespace
@@ -63,6 +66,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!meshFault(*fromText).empty())
             std::abort();
     } catch (const DEBUGGING::CException&) {
+    }
+
+    {
+        std::vector<std::unique_ptr<VELK::CObjParse>> parts;
+        parts.emplace_back(new VELK::CObjParse(true));
+        const VELK::CObjParse::CCounts counts = parts[0]->countText(obj.data(), obj.data() + obj.size());
+        VELK::CObjLists whole;
+        VELK::CObjParse::placeParts(parts, {counts}, whole);
+        parts[0]->parseText(obj.data(), obj.data() + obj.size());
+        VELK::CObjParse::joinParts(parts, whole);
+        if (parts[0]->fileFault().line == 0 &&
+            (whole.positions.size() != 3 * counts.elements[VELK::CObjParse::POSITION] ||
+             whole.texCoords.size() != 2 * counts.elements[VELK::CObjParse::TEXCOORD] ||
+             whole.normals.size() != 3 * counts.elements[VELK::CObjParse::NORMAL] ||
+             whole.faceSizes.size() != counts.faces || whole.positionIndices.size() != counts.corners))
+            std::abort();
     }
 
     std::FILE* file = std::fopen(kStreamed, "wb");
