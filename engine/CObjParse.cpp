@@ -159,7 +159,7 @@ const char* CObjParse::readLines(const char* begin, const char* end, bool atEnd)
     while (closed != begin && closed[-1] != '\n')
         --closed;
     const char* line = begin;
-    while (line != closed) {
+    while (line < closed) {
         const char* next = counting ? countLine(line, end) : parseLine(line);
         if (!next)
             next = readLineGenerally(line, end, atEnd);

@@ -2,6 +2,8 @@
 // placed by a wrong count are still the right lists.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +97,18 @@ TEST(ObjParsePlaces, WrongCountsGiveTheSameLists)
         EXPECT_EQ(std::vector<std::uint32_t>(joined.faceSizes.begin(), joined.faceSizes.end()),
                   std::vector<std::uint32_t>(right.faceSizes.begin(), right.faceSizes.end()));
     }
+}
+
+// A statement going on into the last line, which no line end closes, once read both
+// passes past the end of the text.
+TEST(ObjParseRegress, FaceContinuedIntoAnOpenLastLine)
+{
+    std::ifstream file(VELK_TEST_DATA "/regress/obj-face-continued-into-an-open-last-line.obj", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(text.empty());
+    const VELK::CObjLists whole = parse(text, {});
+    EXPECT_EQ(std::vector<std::uint32_t>(whole.positionIndices.begin(), whole.positionIndices.end()),
+              (std::vector<std::uint32_t>{1, 2, 3}));
 }
 
 } // namespace
