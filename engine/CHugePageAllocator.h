@@ -68,13 +68,4 @@ public:
 template <typename T>
 using CUninitialisedVector = std::vector<T, CHugePageAllocator<T>>;
 
-// Room for a list that a text of textBytes is about to fill: a large one starts in a mapped
-// block, so that its first small steps are not left in the heap of the thread that fills it.
-template <typename T>
-void reserveForText(CUninitialisedVector<T>& list, std::uint64_t textBytes)
-{
-    if (textBytes >= CSystem::kMappedFrom)
-        list.reserve(CSystem::kMappedFrom / sizeof(T));
-}
-
 } // namespace VELK
