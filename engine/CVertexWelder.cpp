@@ -237,8 +237,9 @@ private:
 
 // Positions written more than once under different numbers: each number to the first one
 // with the same bits, so that equal positions share the vertices standing on them. Each
-// thread numbers a part of the positions alone; a position first met in a part is then
-// looked for in the parts before it.
+// thread numbers a part of the positions alone; the positions first met in a part are then
+// looked for in the parts before it, every thread taking a slice, and last the others of
+// the part follow the first of theirs.
 Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigned threads)
 {
     Numbers first(count);
@@ -250,20 +251,24 @@ Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigne
         for (std::size_t p = bound(part); p < bound(part + 1); ++p)
             first[p] = tables[part]->findOrAdd(static_cast<std::uint32_t>(p));
     });
+    const unsigned slices = threads;
+    CParallel::run(threads, (parts - 1) * slices, [&](unsigned job) {
+        const unsigned part = 1 + job / slices;
+        const std::size_t from = bound(part);
+        const std::size_t size = bound(part + 1) - from;
+        for (std::size_t p = from + size * (job % slices) / slices; p < from + size * (job % slices + 1) / slices; ++p) {
+            for (unsigned before = 0; first[p] == p && before < part; ++before) {
+                const std::uint32_t found = tables[before]->find(positions + 3 * p);
+                if (found != CRecordTable<3>::kAbsent)
+                    first[p] = found;
+            }
+        }
+    });
     CParallel::run(threads, parts - 1, [&](unsigned job) {
         const unsigned part = job + 1;
         for (std::size_t p = bound(part); p < bound(part + 1); ++p) {
-            if (first[p] != p) {
-                first[p] = first[first[p]];            // met earlier in this part: already final
-                continue;
-            }
-            for (unsigned before = 0; before < part; ++before) {
-                const std::uint32_t found = tables[before]->find(positions + 3 * p);
-                if (found != CRecordTable<3>::kAbsent) {
-                    first[p] = found;
-                    break;
-                }
-            }
+            if (first[p] != p && first[p] >= bound(part))
+                first[p] = first[first[p]];
         }
     });
     return first;
