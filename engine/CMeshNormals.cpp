@@ -58,6 +58,7 @@ bool usable(const float* normal)
 // numbered from 0 again, and a corner's number tells which array its record is in. Meshes of
 // 2^31 vertices or indices or more are left as they are.
 const std::uint32_t kNew = 0x80000000u;
+const std::uint32_t kNone = ~std::uint32_t(0);
 
 // The positions of a mesh, matched by value: 0 and -0 are one place, and vertices that differ
 // in texture coordinate only stand on one position. Each position's corners, in corner order.
@@ -278,6 +279,7 @@ void addRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::
     // Sized by the records made, which most positions have few of, not by the corners.
     numbering.clear(0);
     std::size_t nextLit = 0;
+    std::uint32_t last = kNone;
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t c = corners[i];
         const std::uint32_t vertex = mesh.indices[c];
@@ -303,10 +305,15 @@ void addRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::
                 out[kNormalAt + k] = length > 0 && std::isfinite(length) ? static_cast<float>(sum[k] / length) : d[k];
         }
         nextLit += isLit;
-        const std::uint32_t number = numbering.findOrAdd(madeCount);
+        // Corners in a row often make the same record (a fan's centre): the last one is
+        // tried before the table.
+        const bool repeats =
+            last != kNone && std::memcmp(made + static_cast<std::size_t>(last) * kFloats, out, kFloats * sizeof(float)) == 0;
+        const std::uint32_t number = repeats ? last : numbering.findOrAdd(madeCount);
         if (number == madeCount)
             records.positionOfMade.push_back(position);
         mesh.indices[c] = number | kNew;
+        last = number;
     }
 }
 
