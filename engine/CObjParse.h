@@ -102,7 +102,6 @@ private:
     const char* parseLine(const char* line);           // a line end follows; null: the general way
     void parseStatement(const char* begin, const char* end);
     const char* readPlainVector(ElementKind kind, const char* p);  // as parseLine
-    const char* readPlainFace(const char* p);          // as parseLine
     void readVector(ElementKind kind, const char* begin, const char* end);
     void addElement(ElementKind kind, const float* values);
     void readFace(const char* begin, const char* end);
@@ -112,6 +111,7 @@ private:
     void noteFault(std::uint64_t line, const std::string& reason);  // the earliest line is kept
 
     // Corner numbers (CObjParseCorners.cpp).
+    const char* readPlainFace(const char* p);          // as parseLine
     const char* readPlainCorner(const char* begin, const char* end);  // null: not of the common form
     void readCorner(const char* begin, const char* end);
     std::uint32_t resolveNumber(ElementKind kind, const char* begin, const char* end);  // 0 for none yet
