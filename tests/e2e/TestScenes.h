@@ -30,6 +30,17 @@ void writeMaterialScene(ViewerProcess& viewer);
 // "<zero>", as a folder, a FIFO or a symbolic link to /dev/zero.
 void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::string& content);
 
+// A square 2 across facing the starting direction, textured corner to corner, in the
+// material A of the library m.mtl.
+std::string facingSquare();
+
+// A 64 x 64 checkerboard of 8 x 8 squares, the top left one on: as a grey PGM, black and
+// white, or as a red TGA whose alpha is the board.
+std::string checkerPicture(bool ownAlpha);
+
+// Positions only, six quads turned outward.
+std::string cube(double side, double x, double y, double z);
+
 // A triangle facing the default camera, in the material A of the library m.mtl.
 extern const char* const kTriangleModel;
 

@@ -242,9 +242,10 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds, const std::string& title)
     return false;
 }
 
-void ViewerProcess::pressKey(const std::string& keysym)
+void ViewerProcess::pressKey(const std::string& keysym, int times)
 {
-    runCommand("xdotool mousemove --window " + window + " 5 5 windowfocus --sync " + window + " key " + quote(keysym));
+    runCommand("xdotool mousemove --window " + window + " 5 5 windowfocus --sync " + window + " key --repeat " +
+               std::to_string(times) + " --delay 20 " + quote(keysym));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
@@ -343,6 +344,22 @@ bool ViewerProcess::waitUntilCatching(int number, int timeoutSeconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+}
+
+std::string ViewerProcess::title() const
+{
+    const std::string name = runCommand("xdotool getwindowname " + window);
+    return name.substr(0, name.find('\n'));
+}
+
+long ViewerProcess::peakMemory() const
+{
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
+    }
+    return -1;
 }
 
 bool ViewerProcess::running()

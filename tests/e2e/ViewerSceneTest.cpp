@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <ostream>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
@@ -458,4 +460,94 @@ TEST(ViewerScene, CombLooksTheSameFrom1eMinus30To1e30Across)
     }
     EXPECT_GT(outlineOf(pictures[1]).right - outlineOf(pictures[1]).left, 160);
     EXPECT_LT(std::max(differentShare(pictures[0], pictures[1]), differentShare(pictures[2], pictures[1])), 0.001);
+}
+
+TEST(ViewerScene, RightAndLeftShowEachModelFramedAndReleaseTheOneLeft)
+{
+    // Red, green and blue cubes 1, 400 and 0.01 across, and a name that reaches no file.
+    ViewerProcess viewer(VELK_VIEWER, {"Data/a.obj", "Data/b.obj", "Data/c.obj", "Data/gone.obj"});
+    viewer.writeDataFile("m.mtl", "newmtl R\nKd 1 0 0\nnewmtl G\nKd 0 1 0\nnewmtl B\nKd 0 0 1\n");
+    viewer.writeDataFile("a.obj", "mtllib m.mtl\nusemtl R\n" + cube(1, 0, 0, 0));
+    viewer.writeDataFile("b.obj", "mtllib m.mtl\nusemtl G\n" + cube(400, 5000, -3000, 2000));
+    viewer.writeDataFile("c.obj", "mtllib m.mtl\nusemtl B\n" + cube(0.01, 0.3, 0.2, -0.1));
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "a.obj \\(1/4\\) - velk-viewer")) << viewer.errorOutput();
+    for (const auto& [key, title, colour] : {std::tuple{"Right", "b.obj (2/4)", std::array<int, 3>{0, 255, 0}},
+                                             {"Right", "c.obj (3/4)", {0, 0, 255}},
+                                             {"Left", "b.obj (2/4)", {0, 255, 0}},
+                                             {"Left", "a.obj (1/4)", {255, 0, 0}},
+                                             {"Page_Up", "gone.obj (4/4, not loaded)", kWhite}}) {
+        viewer.pressKey(key);
+        const Screenshot shot = viewer.screenshot();
+        EXPECT_EQ(viewer.title(), title + std::string(" - velk-viewer"));
+        EXPECT_EQ(dominant(shot.at(512, 384)), colour) << title;
+        EXPECT_EQ(colour == kWhite ? shot.countDifferent(kWhite, 0) == 0 : checkLook(shot, FramedLook::centred) == "", true)
+            << title;
+    }
+    quit(viewer);
+    const std::string kInfos = " -> [ INFOS ] CResourceManager - ";
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log",
+                         between({kInfos + "LOADING : a.obj", kInfos + "RELEASE : a.obj", kInfos + "LOADING : b.obj",
+                                  kInfos + "RELEASE : b.obj", kInfos + "LOADING : c.obj", kInfos + "RELEASE : c.obj",
+                                  kInfos + "LOADING : b.obj", kInfos + "RELEASE : b.obj", kInfos + "LOADING : a.obj",
+                                  kInfos + "RELEASE : a.obj",
+                                  failureLines("CObjLoader", "Data/gone.obj", "cannot open: No such file or directory")})),
+              "")
+        << viewer.readFile("global.log");
+}
+
+TEST(ViewerScene, WatchAndF5ReloadKeepingTheViewAndTheMemory)
+{
+    // A grid of 128 x 128 squares facing the camera under a picture of 512 x 512: enough that
+    // a model or a picture kept by each of a hundred reloads would show in the peak memory.
+    const std::string square = facingSquare();
+    std::ostringstream grid;
+    grid << square.substr(0, square.find("\nv ") + 1);
+    for (int i = 0; i <= 128; ++i) {
+        for (int j = 0; j <= 128; ++j)
+            grid << "v " << -(1 - i / 64.0) / std::sqrt(2.0) << ' ' << (1 - i / 64.0) / std::sqrt(2.0) << ' ' << 1 - j / 64.0 << '\n';
+    }
+    for (int v = 1; v <= 128 * 129; ++v) {
+        if (v % 129 != 0)
+            grid << "f " << v + 129 << "/1/1 " << v + 130 << "/2/1 " << v + 1 << "/3/1 " << v << "/4/1\n";
+    }
+    std::string red = "P6\n512 512\n255\n", blue = red;
+    for (int i = 0; i < 512 * 512; ++i)
+        red += std::string("\xff\0\0", 3), blue += std::string("\0\0\xff", 3);
+    ViewerProcess viewer(VELK_VIEWER, {"--watch", "Data/m.obj"});
+    viewer.writeDataFile("m.obj", grid.str());
+    viewer.writeDataFile("m.mtl", "newmtl A\nKa 1 1 1\nKd 1 1 1\nmap_Kd p.ppm\n");
+    viewer.writeDataFile("p.ppm", red);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    const long firstPeak = viewer.peakMemory();
+    EXPECT_EQ(dominant(viewer.screenshot().at(512, 384)), (std::array<int, 3>{255, 0, 0}));
+
+    // The picture rewritten: shown within three seconds.
+    viewer.writeDataFile("p.ppm", blue);
+    const auto written = std::chrono::steady_clock::now();
+    while (dominant(viewer.screenshot().at(512, 384))[2] == 0 && std::chrono::steady_clock::now() - written < std::chrono::seconds(3))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(dominant(viewer.screenshot().at(512, 384)), (std::array<int, 3>{0, 0, 255}));
+
+    // A hundred F5 presses, from a turned and moved view, which they keep.
+    viewer.drag(512, 384, 562, 404, 5);
+    viewer.drag(512, 384, 542, 394, 5, 2);
+    const Screenshot turned = viewer.screenshot();
+    viewer.pressKey("F5", 100);
+    for (int i = 0; i < 600 && splitLines(viewer.output()).size() < 102; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(splitLines(viewer.output()).size(), 102u);
+    EXPECT_LT(differentShare(turned, viewer.screenshot()), 0.001);
+    EXPECT_LE(viewer.peakMemory(), firstPeak * 11 / 10) << firstPeak;
+
+    // A model that does not load: the last version stays, and the reason is said.
+    viewer.writeDataFile("m.obj", "v 0 0 0\nf 1 2 9\n");
+    for (int i = 0; i < 30 && viewer.errorOutput().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(viewer.errorOutput(), "velk-viewer: Data/m.obj could not be reloaded: VELK::CObjLoader::loadFromFile : "
+                                    "Data/m.obj line 2 : position number 2 is out of range; the last version stays\n");
+    EXPECT_LT(differentShare(turned, viewer.screenshot()), 0.001);
+    viewer.pressKey("Escape");
+    EXPECT_TRUE(viewer.waitForExit());
 }
