@@ -71,15 +71,20 @@ std::string orientationPicture()
     return ppm;
 }
 
-void writeOrientationScene(ViewerProcess& viewer)
+std::string facingSquare(const std::string& library, const std::string& material)
 {
     std::ostringstream obj;
-    obj << "mtllib 005.mtl\n";
+    obj << "mtllib " << library << "\n";
     commonLines(obj);
-    obj << "usemtl sign\n";
+    obj << "usemtl " << material << "\n";
     int first = 1;
     quad(obj, first, -1.0, -1.0, 1.0, 1.0);
-    viewer.writeDataFile("005.obj", obj.str());
+    return obj.str();
+}
+
+void writeOrientationScene(ViewerProcess& viewer)
+{
+    viewer.writeDataFile("005.obj", facingSquare("005.mtl", "sign"));
     viewer.writeDataFile("005.mtl", "newmtl sign\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nmap_Kd quadrants.ppm\n");
     viewer.writeDataFile("quadrants.ppm", orientationPicture());
 }
@@ -135,17 +140,6 @@ std::string cube(double side, double x, double y, double z)
     for (int i = 0; i < 8; ++i)
         vertex(obj, {x + (i & 1 ? 0.5 : -0.5) * side, y + (i & 2 ? 0.5 : -0.5) * side, z + (i & 4 ? 0.5 : -0.5) * side});
     obj << "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
-    return obj.str();
-}
-
-std::string facingSquare()
-{
-    std::ostringstream obj;
-    obj << "mtllib m.mtl\n";
-    commonLines(obj);
-    obj << "usemtl A\n";
-    int first = 1;
-    quad(obj, first, -1.0, -1.0, 1.0, 1.0);
     return obj.str();
 }
 

@@ -31,8 +31,8 @@ void writeMaterialScene(ViewerProcess& viewer);
 void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::string& content);
 
 // A square 2 across facing the starting direction, textured corner to corner, in the
-// material A of the library m.mtl.
-std::string facingSquare();
+// material of the library.
+std::string facingSquare(const std::string& library = "m.mtl", const std::string& material = "A");
 
 // A 64 x 64 checkerboard of 8 x 8 squares, the top left one on: as a grey PGM, black and
 // white, or as a red TGA whose alpha is the board.
