@@ -24,6 +24,7 @@
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
 #include "engine/CResourceManager.h"
+#include "engine/CSystem.h"
 #include "engine/CVertexRecord.h"
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
@@ -309,6 +310,7 @@ void releaseScene()
     looks.clear();
     modelBounds = ModelBounds();
     resourceManager->releaseAll();
+    VELK::CSystem::returnFreedMemory();
 }
 
 bool sceneFilesChanged()

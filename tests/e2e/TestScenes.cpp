@@ -134,29 +134,27 @@ std::array<int, 3> dominant(std::array<int, 3> pixel)
     return result;
 }
 
-std::string cube(double side, double x, double y, double z)
-{
-    std::ostringstream obj;
-    for (int i = 0; i < 8; ++i)
-        vertex(obj, {x + (i & 1 ? 0.5 : -0.5) * side, y + (i & 2 ? 0.5 : -0.5) * side, z + (i & 4 ? 0.5 : -0.5) * side});
-    obj << "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
-    return obj.str();
-}
-
-std::string checkerPicture(bool ownAlpha)
+std::string checkerPicture()
 {
     // An uncompressed TGA of 32 bits, its rows top first (descriptor: 8 alpha bits, origin top left).
     const unsigned char tga[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 32, 0x28};
-    std::string picture = ownAlpha ? std::string(reinterpret_cast<const char*>(tga), 18) : "P5\n64 64\n255\n";
-    for (int i = 0; i < 64 * 64; ++i) {
-        const char on = ((i % 64 / 8 + i / 64 / 8) % 2 == 0) ? '\xff' : '\0';
-        picture += ownAlpha ? std::string{'\0', '\0', '\xff', on} : std::string(1, on);
-    }
+    std::string picture(reinterpret_cast<const char*>(tga), 18);
+    for (int i = 0; i < 64 * 64; ++i)
+        picture += std::string{'\0', '\0', '\xff', (i % 64 / 8 + i / 64 / 8) % 2 == 0 ? '\xff' : '\0'};
     return picture;
 }
 
 namespace
 {
+// Positions only, six quads turned outward.
+std::string cube(double side, Vec c)
+{
+    std::ostringstream obj;
+    for (int i = 0; i < 8; ++i)
+        vertex(obj, {c.x + (i & 1 ? 0.5 : -0.5) * side, c.y + (i & 2 ? 0.5 : -0.5) * side, c.z + (i & 4 ? 0.5 : -0.5) * side});
+    obj << "f 1 3 4 2\nf 5 6 8 7\nf 1 2 6 5\nf 3 7 8 4\nf 1 5 7 3\nf 2 4 8 6\n";
+    return obj.str();
+}
 
 // A sphere of radius 1 in 16 bands of 24 quads, positions only.
 std::string sphere()
@@ -203,8 +201,8 @@ std::string seeThroughPair()
 } // namespace
 
 const FramedModel kFramedModels[5] = {
-    {"farCube", cube(400, 5000, -3000, 2000), "", FramedLook::centred},
-    {"tinyCube", cube(0.01, 0.3, 0.2, -0.1), "", FramedLook::centred},
+    {"farCube", cube(400, {5000, -3000, 2000}), "", FramedLook::centred},
+    {"tinyCube", cube(0.01, {0.3, 0.2, -0.1}), "", FramedLook::centred},
     {"sphereWithoutNormals", sphere(), "", FramedLook::smoothShades},
     {"concaveFace", lShape(), "", FramedLook::notchWhite},
     {"seeThroughBeforeOpaque", seeThroughPair(), "newmtl glass\nd 0.5\nKd 0 0 1\nnewmtl red\nKd 1 0 0\n",

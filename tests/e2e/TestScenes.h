@@ -34,12 +34,8 @@ void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::s
 // material of the library.
 std::string facingSquare(const std::string& library = "m.mtl", const std::string& material = "A");
 
-// A 64 x 64 checkerboard of 8 x 8 squares, the top left one on: as a grey PGM, black and
-// white, or as a red TGA whose alpha is the board.
-std::string checkerPicture(bool ownAlpha);
-
-// Positions only, six quads turned outward.
-std::string cube(double side, double x, double y, double z);
+// A red TGA of 64 x 64 pixels whose alpha is a checkerboard of 8 x 8 squares, the top left one on.
+std::string checkerPicture();
 
 // A triangle facing the default camera, in the material A of the library m.mtl.
 extern const char* const kTriangleModel;

@@ -346,20 +346,9 @@ bool ViewerProcess::waitUntilCatching(int number, int timeoutSeconds)
     return false;
 }
 
-std::string ViewerProcess::title() const
-{
-    const std::string name = runCommand("xdotool getwindowname " + window);
-    return name.substr(0, name.find('\n'));
-}
-
 long ViewerProcess::peakMemory() const
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    for (std::string line; std::getline(in, line);) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stol(line.substr(6));
-    }
-    return -1;
+    return std::stol("0" + runCommand("grep VmHWM /proc/" + std::to_string(pid) + "/status | tr -dc 0-9"));
 }
 
 bool ViewerProcess::running()

@@ -51,7 +51,6 @@ public:
     int exitStatus() const;                            // 0..255, or -signal
 
     bool running();
-    std::string title() const;                         // the window's
     long peakMemory() const;                           // the process's peak resident set so far, kB
     std::string output() const;                        // everything written to standard output
     std::string errorOutput() const;

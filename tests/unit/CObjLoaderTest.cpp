@@ -534,9 +534,8 @@ class MtlTextureMap : public testing::TestWithParam<MapCase> {};
 TEST_P(MtlTextureMap, NamesThePictureAfterItsOptions)
 {
     // The mask of map_d is read as the picture of map_Kd.
-    const std::string mask = std::string("map_d") + (GetParam().line + 6);
     const auto mesh = load(std::string("mtllib l.mtl\n") + kSquare + "usemtl M\nf 1 2 3\nusemtl N\nf 1 2 3\n",
-                           {{"l.mtl", std::string("newmtl M\n") + GetParam().line + "\nnewmtl N\n" + mask + "\n"}});
+                           {{"l.mtl", std::string("newmtl M\n") + GetParam().line + "\nnewmtl N\nmap_d" + (GetParam().line + 6)}});
     EXPECT_EQ(mesh->subsets.at(0).textureFile, GetParam().textureFile);
     EXPECT_EQ(mesh->subsets.at(1).maskFile, GetParam().textureFile);
     EXPECT_EQ(mesh->subsets.at(0).maskFile + mesh->subsets.at(1).textureFile, "");
