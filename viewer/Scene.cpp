@@ -172,7 +172,8 @@ std::string loadCutOut(const std::string& name, const std::string& mask, bool sh
     std::unique_ptr<CPicture> picture = nameKey.empty() ? nullptr : readPicture(nameKey);
     if (!picture) {
         picture.reset(new CPicture(maskPicture->size, CPicture::FORMAT_LUMINANCE, nullptr));
-        std::memset(picture->pixels, 255, picture->byteCount());
+        if (picture->pixels)
+            std::memset(picture->pixels, 255, picture->byteCount());
     }
     storeTexture(key, picture->withMask(*maskPicture), sharp);
     return key;

@@ -445,7 +445,7 @@ void specialKeys(int key, int, int)
 {
     if (key == kKeyF12)
         savePicture();
-    if (key == kKeyF5 && !exiting)
+    if (key == kKeyF5)
         reloadModel();
     const std::size_t count = shown.models.size();
     if ((key == kKeyRight || key == kKeyPageDown) && count > 1)
