@@ -503,7 +503,7 @@ TEST(ViewerScene, WatchAndF5ReloadKeepingTheViewAndTheMemory)
     viewer.writeDataFile("p.ppm", red);
     viewer.start();
     ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
-    const long firstPeak = viewer.peakMemory();
+    [[maybe_unused]] const long firstPeak = viewer.peakMemory();
 
     // A hundred F5 presses, from a turned and moved view, which they keep.
     viewer.drag(512, 384, 562, 404, 5);
@@ -515,7 +515,9 @@ TEST(ViewerScene, WatchAndF5ReloadKeepingTheViewAndTheMemory)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(splitLines(viewer.output()).size(), 101u);
     EXPECT_LT(differentShare(turned, viewer.screenshot()), 0.001);
+#if !defined(__SANITIZE_ADDRESS__)                    // which holds freed memory back a while
     EXPECT_LE(viewer.peakMemory(), firstPeak * 11 / 10) << firstPeak;
+#endif
 
     // The picture rewritten, then the model broken: the one shown within three seconds, the
     // other said on stderr while the last version stays.
