@@ -289,7 +289,9 @@ bool reloadScene(bool sharpTextures)
     const auto start = std::chrono::steady_clock::now();
     ModelFiles modelFiles;
     modelFiles.add(modelPath);
-    // The version shown stays until the new one has loaded, so that a failure leaves it.
+    // The version shown stays until the new one has loaded, so that a failure leaves it; the
+    // heap's free pages go back first, so that the two meet in no more memory than they hold.
+    VELK::CSystem::returnFreedMemory();
     const DEBUGGING::CErrorLines errors;
     CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(modelPath, VELK::VLoader::kModel));
     if (!mesh) {
