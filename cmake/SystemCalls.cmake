@@ -1,6 +1,6 @@
 # cmake -DROOT=<source folder> -P SystemCalls.cmake: fails when a source outside the system
-# module (engine/CSystem) calls getenv, sched_getaffinity, mallopt or madvise, so that the
-# tuning of the machine keeps one home.
+# module (engine/CSystem) calls getenv, sched_getaffinity, mallopt, malloc_trim or madvise, so
+# that the tuning of the machine keeps one home.
 set(patterns "")
 foreach(folder tools debugging math engine gl viewer bench fuzz tests)
   list(APPEND patterns ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.c ${ROOT}/${folder}/*.cpp)
@@ -9,12 +9,12 @@ file(GLOB_RECURSE sources RELATIVE ${ROOT} ${patterns})
 list(FILTER sources EXCLUDE REGEX "^engine/CSystem\\.(h|cpp)$")
 set(found "")
 foreach(source ${sources})
-  file(STRINGS ${ROOT}/${source} calls REGEX "(^|[^A-Za-z0-9_])(getenv|sched_getaffinity|mallopt|madvise)[ \t]*\\(")
+  file(STRINGS ${ROOT}/${source} calls REGEX "(^|[^A-Za-z0-9_])(getenv|sched_getaffinity|mallopt|malloc_trim|madvise)[ \t]*\\(")
   if(calls)
     list(APPEND found ${source})
   endif()
 endforeach()
 if(found)
   list(JOIN found ", " files)
-  message(FATAL_ERROR "getenv, sched_getaffinity, mallopt and madvise belong to engine/CSystem; called in ${files}")
+  message(FATAL_ERROR "getenv, sched_getaffinity, mallopt, malloc_trim and madvise belong to engine/CSystem; called in ${files}")
 endif()

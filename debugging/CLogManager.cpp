@@ -1,6 +1,8 @@
 // The log manager, the global log and its two helper functions.
 #include "debugging/CLogManager.h"
 
+#include "debugging/CErrorLines.h"
+
 namespace DEBUGGING
 {
 
@@ -21,6 +23,7 @@ std::ostream& discardStream()
 
 void logMessage(int level, std::string text)
 {
+    CErrorLines::note(level, text);
     if (!globalLog)
         return;
     globalLog->setLevel(level);

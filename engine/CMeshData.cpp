@@ -21,9 +21,9 @@ CMeshData::~CMeshData()
 }
 
 void CMeshData::addSubset(const std::string& name, const CMaterial& material, std::int32_t firstIndex,
-                          std::int32_t triangleCount, const std::string& textureFile)
+                          std::int32_t triangleCount, const std::string& textureFile, const std::string& maskFile)
 {
-    subsets.push_back(CMeshSubset{name, material, textureFile, firstIndex, triangleCount});
+    subsets.push_back(CMeshSubset{name, material, textureFile, firstIndex, triangleCount, maskFile});
 }
 
 void CMeshData::release()
@@ -39,4 +39,5 @@ void CMeshData::release()
     indexCount = 0;
     vertexElementCount = 0;
     subsets.clear();
+    libraries.clear();
 }

@@ -58,6 +58,7 @@ struct CMeshSubset
     std::string textureFile;                           // map_Kd as written; empty for none
     std::int32_t firstIndex;                           // counted in indices
     std::int32_t triangleCount;
+    std::string maskFile;                              // map_d as written: where it is below one half, nothing is drawn
 };
 
 class CMeshData
@@ -69,7 +70,8 @@ public:
     CMeshData& operator=(const CMeshData&) = delete;
 
     void addSubset(const std::string& name, const CMaterial& material, std::int32_t firstIndex,
-                   std::int32_t triangleCount, const std::string& textureFile);
+                   std::int32_t triangleCount, const std::string& textureFile,
+                   const std::string& maskFile = std::string());
     void release();                                    // frees the arrays; indexSize keeps its value
 
     CVertexElement* vertexElements;                    // owned; ends with the all-zero entry
@@ -81,4 +83,5 @@ public:
     float* vertices;                                   // owned, vertexCount x vertexSize bytes
     std::uint32_t* indices;                            // owned, indexCount values
     std::vector<CMeshSubset> subsets;                  // library order
+    std::vector<std::string> libraries;                // the paths of the material libraries read, in reading order
 };

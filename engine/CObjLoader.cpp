@@ -171,6 +171,7 @@ CMeshData* CObjLoader::finishLoad(const FileReader& readFile)
             phaseTimes->parse = phaseClock() - loadStarted;
         std::unique_ptr<CMeshData> mesh(new CMeshData());
         buildMesh(*mesh);
+        mesh->libraries = std::move(read);
         clearWorkingData();
         return mesh.release();
     } catch (...) {

@@ -76,7 +76,7 @@ private:
     bool loadMaterialFile(const std::string& path, const FileReader& readFile);  // false: no such library
     void readMaterials(const char* begin, const char* end);
     void readMaterialLine(const char* begin, const char* end, float& alpha, std::size_t firstOfLibrary);
-    void readTextureMap(const char* begin, const char* end);
+    void readTextureMap(const char* begin, const char* end, std::string& file);  // map_Kd, map_d
 
     // The mesh from the steps of CVertexWelder and CMaterialOrder (CObjLoaderBuild.cpp).
     void buildMesh(CMeshData& mesh);

@@ -70,7 +70,8 @@ void CObjLoader::buildMesh(CMeshData& mesh)
         const std::int32_t triangles = static_cast<std::int32_t>(group.triangleCount);
         if (group.material != CMaterialOrder::kNoMaterial) {
             const CObjMaterial& material = materials[group.material];
-            mesh.addSubset(group.name, material.material, firstIndex, triangles, material.textureFile);
+            mesh.addSubset(group.name, material.material, firstIndex, triangles, material.textureFile,
+                           material.maskFile);
         } else {
             mesh.addSubset(group.name, CMaterial(), firstIndex, triangles, std::string());
         }

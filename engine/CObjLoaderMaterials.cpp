@@ -1,4 +1,4 @@
-// The MTL reader: a library's colours, alpha, shininess and diffuse picture.
+// The MTL reader: a library's colours, alpha, shininess, diffuse picture and mask.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -113,11 +113,13 @@ void CObjLoader::readMaterialLine(const char* begin, const char* end, float& alp
                                                           : last.material.specular;
         colour.set(rgb[0], rgb[1], rgb[2], alpha);
     } else if (isKeyword(keyword, keywordEnd, "map_Kd")) {
-        readTextureMap(p, end);
+        readTextureMap(p, end, last.textureFile);
+    } else if (isKeyword(keyword, keywordEnd, "map_d")) {
+        readTextureMap(p, end, last.maskFile);
     }
 }
 
-void CObjLoader::readTextureMap(const char* begin, const char* end)
+void CObjLoader::readTextureMap(const char* begin, const char* end, std::string& file)
 {
     // Options come before the name and are skipped by what each takes; the name is the
     // rest of the line, so that a picture named with blanks keeps them.
@@ -140,7 +142,7 @@ void CObjLoader::readTextureMap(const char* begin, const char* end)
     const char* nameEnd = nullptr;
     const char* firstEnd = nullptr;
     if (CObjText::restOfLine(p, end, nameBegin, nameEnd, firstEnd))
-        materials.back().textureFile = CObjText::fileNameFrom(nameBegin, nameEnd);
+        file = CObjText::fileNameFrom(nameBegin, nameEnd);
 }
 
 } // namespace VELK

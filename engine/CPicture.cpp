@@ -67,6 +67,37 @@ std::size_t CPicture::byteCount() const
     return size[1] > 0 ? rowBytes() * static_cast<std::size_t>(size[1]) : 0;
 }
 
+unsigned char CPicture::maskAt(int x, int y) const
+{
+    const unsigned char* p = pixels + (static_cast<std::size_t>(y) * static_cast<std::size_t>(size[0]) + x) * bytesPerPixel(format);
+    switch (format) {
+    case FORMAT_BGRA:      return p[3];
+    case FORMAT_LUMINANCE: return p[0];
+    // The eye's weights of red, green and blue, as a grey picture would be made.
+    default:               return static_cast<unsigned char>((114 * p[0] + 587 * p[1] + 299 * p[2] + 500) / 1000);
+    }
+}
+
+CPicture CPicture::withMask(const CPicture& mask) const
+{
+    if (!pixels || !mask.pixels)
+        return CPicture(CMyVector<int, 2>(0, 0), FORMAT_BGRA, nullptr);
+    CPicture masked(size, FORMAT_BGRA, nullptr);
+    const unsigned from = bytesPerPixel(format);
+    unsigned char* out = masked.pixels;
+    for (int y = 0; y < size[1]; ++y) {
+        const int maskY = static_cast<int>(static_cast<long long>(y) * mask.size[1] / size[1]);
+        for (int x = 0; x < size[0]; ++x, out += 4) {
+            const unsigned char* p = pixels + (static_cast<std::size_t>(y) * static_cast<std::size_t>(size[0]) + x) * from;
+            out[0] = p[0];
+            out[1] = p[from == 1 ? 0 : 1];
+            out[2] = p[from == 1 ? 0 : 2];
+            out[3] = mask.maskAt(static_cast<int>(static_cast<long long>(x) * mask.size[0] / size[0]), maskY);
+        }
+    }
+    return masked;
+}
+
 void CPicture::flipVertical()
 {
     if (!pixels)

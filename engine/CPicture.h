@@ -23,6 +23,10 @@ public:
     ~CPicture();
 
     void flipVertical();                               // reverses the order of the rows
+    // This picture's colours with the mask's alpha, or, where the mask has none, its grey,
+    // taken from the nearest pixel of the mask stretched over this picture: a BGRA picture.
+    // Empty when either has no pixels.
+    CPicture withMask(const CPicture& mask) const;
 
     static unsigned bytesPerPixel(int format);         // 3, 4, 1; 0 for an unknown code
     std::size_t rowBytes() const;
@@ -31,4 +35,7 @@ public:
     CMyVector<int, 2> size;                            // width, height in pixels
     int format;                                        // a Format code
     unsigned char* pixels;                             // owned, byteCount() bytes; null when empty
+
+private:
+    unsigned char maskAt(int x, int y) const;          // the alpha, or the grey of a picture without
 };

@@ -153,4 +153,11 @@ void CSystem::growHeapInHugePages()
 #endif
 }
 
+void CSystem::returnFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}
+
 } // namespace VELK

@@ -1,8 +1,8 @@
 #pragma once
 // The machine as the engine and the programs tune it: the processors a load may use, large
 // blocks mapped apart from the heap and advised for huge pages, the heap's settings. Every
-// call that tunes the system (sched_getaffinity, getenv, madvise, mmap, mallopt) is here,
-// each where the system has it.
+// call that tunes the system (sched_getaffinity, getenv, madvise, mmap, mallopt, malloc_trim)
+// is here, each where the system has it.
 
 #include <cstddef>
 
@@ -37,6 +37,9 @@ public:
     // The heap's first 128 MiB grown at once, advised for huge pages and left free: the
     // driver's many blocks while drawing then fault in 2 MiB at a time.
     static void growHeapInHugePages();
+    // The heap's free pages given back to the system, its free blocks kept: after a model is
+    // released, so that the next one finds no resident holes to grow around.
+    static void returnFreedMemory();
 };
 
 } // namespace VELK

@@ -1,7 +1,8 @@
 // Fuzzes the scene's own loading, the seams between the readers included: a model, its
-// libraries and its pictures, several named files in one input, are written into a scratch
-// folder and loaded by loadScene in a real OpenGL context, then framed and drawn once. It
-// needs an X display; scripts/fuzz starts a virtual one where there is none.
+// libraries and its pictures and masks, several named files in one input, are written into a
+// scratch folder and loaded by loadScene in a real OpenGL context, then framed and drawn once,
+// reloaded over what it left and drawn again. It needs an X display; scripts/fuzz starts a
+// virtual one where there is none.
 //
 // The input is the model's text (the file m.obj), then for every further file a line
 // "=file NAME=" followed by its bytes. NAME is made of letters, digits, '.', '_' and '-';
@@ -22,7 +23,6 @@
 #include "engine/CFactoryLoader.h"
 #include "engine/CObjLoader.h"
 #include "engine/CPictureLoader.h"
-#include "engine/CResourceManager.h"
 #include "gl/GLRenderer.h"
 #include "viewer/Scene.h"
 #include "viewer/ViewerWindow.h"
@@ -89,9 +89,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     VELK::CFactoryLoader::getInstance().registerLoader(new VELK::CObjLoader());
     initGLState();
     reshape(64, 64);
-    // Every run would add its lines to global.log, and "Loading..." to the output.
+    // Every run would add its lines to global.log, "Loading..." to the output and a failed
+    // reload's reason to stderr.
     DEBUGGING::CLogManager::getInstance().shutdown();
     std::cout.setstate(std::ios::failbit);
+    std::cerr.setstate(std::ios::failbit);
     return 0;
 }
 
@@ -117,10 +119,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     loadScene(std::string(kFolder) + kModel, true);  // with a named model's sharper pictures
     startView(true);                                   // framed from the model's own bounds
-    if (sceneHasModel()) {
-        renderFrame();
-        glFinish();
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1)
+            reloadScene(true);
+        if (sceneHasModel()) {
+            renderFrame();
+            glFinish();
+        }
     }
-    VELK::CResourceManager::getInstance().releaseAll();
+    releaseScene();
     return 0;
 }

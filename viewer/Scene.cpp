@@ -4,14 +4,17 @@
 #include <GL/glew.h>
 
 #include <chrono>
+#include <cstring>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
 #include <sys/stat.h>
 
+#include "debugging/CErrorLines.h"
 #include "debugging/CLogManager.h"
 #include "debugging/CMemoryManager.h"
 #include "engine/CFactoryLoader.h"
@@ -21,10 +24,12 @@
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
 #include "engine/CResourceManager.h"
+#include "engine/CSystem.h"
 #include "engine/CVertexRecord.h"
 #include "gl/CGLModel.h"
 #include "gl/CGLTexture.h"
 #include "gl/GLRenderer.h"
+#include "viewer/ModelFiles.h"
 #include "viewer/ViewerState.h"
 
 namespace
@@ -37,10 +42,20 @@ VELK::CFactoryLoader* const factoryLoader = &VELK::CFactoryLoader::getInstance()
 VELK::CResourceManager* const resourceManager = &VELK::CResourceManager::getInstance();
 VELK_GL::GLRenderer* const renderer = &VELK_GL::GLRenderer::getInstance();
 
+std::string modelPath;                                 // as given
+std::string modelFolder;                               // up to its last '/': where its files are looked up
 std::string modelName;                                 // the model's resource key: its file name
-// One flag per group of the model: its diffuse colour lets what lies behind show through.
-std::vector<bool> seeThroughGroups;
+ModelFiles files;                                      // what the model on screen was made from
 SceneFacts facts;
+
+// What each group of the model is drawn with, settled at load.
+struct GroupLook
+{
+    float alpha = 1.0f;                                // the diffuse colour's: below 1, blended over the opaque groups
+    std::string mask;                                  // map_d as written; empty for none
+    std::string cutOutKey;                             // the texture with the mask in its alpha; empty: drawn solid
+};
+std::vector<GroupLook> looks;                          // one per group
 
 // Trilinear filtering, and anisotropic as far as the driver goes, keep a picture sharp and
 // still at a slant; the texture's own parameters are those of the bundled scene's design.
@@ -63,9 +78,13 @@ VELK_GL::CGLModel* findModel()
     return dynamic_cast<VELK_GL::CGLModel*>(resourceManager->getResource(modelName));
 }
 
-// The key each texture name of the model is stored under: the name itself, or, for another
+// The key each picture name of the model is stored under: the name itself, or, for another
 // spelling of a picture already named (./tex.png after tex.png), the first spelling's.
+// Spellings are told apart by the file they reach (its device and inode), so that tex.png,
+// ./tex.png and sub/../tex.png load one picture; a name that reaches no file stands for itself.
 std::map<std::string, std::string> textureKeys;
+std::map<std::pair<dev_t, ino_t>, std::string> keyOfFile;
+std::set<std::string> failedKeys;                      // pictures that did not load: each is tried once
 
 std::string textureKey(const std::string& name)
 {
@@ -73,42 +92,115 @@ std::string textureKey(const std::string& name)
     return found == textureKeys.end() ? name : found->second;
 }
 
-// A picture for every distinct file the texture names reach, stored under the first name
-// that reaches it as the library wrote it. Spellings are told apart by the file they reach
-// (its device and inode), so that tex.png, ./tex.png and sub/../tex.png load one picture;
-// a name that reaches no file stands for itself. A picture that does not load leaves its
-// groups untextured; each is tried once, however many materials name it.
-void loadTextures(const VELK_GL::CGLModel& model, const std::string& folder, bool sharp)
+std::string settleKey(const std::string& name)
+{
+    const auto found = textureKeys.find(name);
+    if (found != textureKeys.end())
+        return found->second;
+    std::string key = name;
+    struct stat file;
+    if (::stat((modelFolder + name).c_str(), &file) == 0)
+        key = keyOfFile.emplace(std::make_pair(file.st_dev, file.st_ino), name).first->second;
+    textureKeys.emplace(name, key);
+    return key;
+}
+
+// The picture stored under a key, read from the model's folder; null when it does not load.
+std::unique_ptr<CPicture> readPicture(const std::string& key)
+{
+    if (failedKeys.count(key))
+        return nullptr;
+    const std::string path = modelFolder + key;
+    files.add(path);
+    // Asked for as a picture: a file of any other kind is refused before it is read.
+    std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, VELK::VLoader::kPicture)));
+    if (!picture)
+        failedKeys.insert(key);
+    return picture;
+}
+
+void storeTexture(const std::string& key, const CPicture& picture, bool sharp)
+{
+    Texture* texture = new Texture();
+    texture->createFromPicture(picture);
+    if (sharp)
+        sharpen(*texture);
+    resourceManager->addResource(key, texture);
+    ++facts.pictures;
+}
+
+// The texture of a picture name, stored under its key; a picture that does not load leaves
+// its groups untextured.
+void loadTexture(const std::string& name, bool sharp)
+{
+    if (name.empty())
+        return;
+    const std::string key = settleKey(name);
+    if (resourceManager->getResource(key))
+        return;
+    if (const std::unique_ptr<CPicture> picture = readPicture(key))
+        storeTexture(key, *picture, sharp);
+}
+
+// The texture of a group cut out by its mask: the diffuse picture (white without one) with
+// the mask's alpha or grey as its alpha, or, where both name one file, that picture with its
+// own alpha, or its grey where it has none. Its key; empty when the mask does not load.
+std::string loadCutOut(const std::string& name, const std::string& mask, bool sharp)
+{
+    const std::string maskKey = settleKey(mask);
+    const std::string nameKey = name.empty() ? std::string() : settleKey(name);
+    // A library's names hold no '#' after a blank (it starts a comment): no picture's key is one of these.
+    const std::string mergedKey = (nameKey.empty() ? "" : nameKey + " ") + "#masked by " + maskKey;
+    std::string key = mergedKey;
+    if (nameKey == maskKey) {
+        // A picture that is its own mask serves as it is where it has alpha.
+        const Texture* own = dynamic_cast<Texture*>(resourceManager->getResource(nameKey));
+        key = !own || own->format == CPicture::FORMAT_BGRA ? nameKey : mergedKey;
+    }
+    if (resourceManager->getResource(key))
+        return key;
+    const std::unique_ptr<CPicture> maskPicture = readPicture(maskKey);
+    if (!maskPicture)
+        return std::string();
+    if (nameKey == maskKey) {
+        if (maskPicture->format == CPicture::FORMAT_BGRA)
+            storeTexture(key, *maskPicture, sharp);
+        else
+            storeTexture(key, maskPicture->withMask(*maskPicture), sharp);
+        return key;
+    }
+    std::unique_ptr<CPicture> picture = nameKey.empty() ? nullptr : readPicture(nameKey);
+    if (!picture) {
+        picture.reset(new CPicture(maskPicture->size, CPicture::FORMAT_LUMINANCE, nullptr));
+        if (picture->pixels)
+            std::memset(picture->pixels, 255, picture->byteCount());
+    }
+    storeTexture(key, picture->withMask(*maskPicture), sharp);
+    return key;
+}
+
+// A texture for every distinct picture file the groups name; the groups with a mask after
+// the others, so that a model without masks loads its pictures as it always has.
+void loadTextures(const VELK_GL::CGLModel& model, bool sharp)
 {
     textureKeys.clear();
-    std::map<std::pair<dev_t, ino_t>, std::string> keyOfFile;
+    keyOfFile.clear();
+    failedKeys.clear();
     for (unsigned group = 0; group < model.getGroupCount(); ++group) {
-        const std::string name = model.getTextureName(group);
-        if (name.empty() || textureKeys.count(name))
+        if (group >= looks.size() || looks[group].mask.empty())
+            loadTexture(model.getTextureName(group), sharp);
+    }
+    for (unsigned group = 0; group < model.getGroupCount() && group < looks.size(); ++group) {
+        if (looks[group].mask.empty())
             continue;
-        const std::string path = folder + name;
-        std::string key = name;
-        struct stat file;
-        if (::stat(path.c_str(), &file) == 0)
-            key = keyOfFile.emplace(std::make_pair(file.st_dev, file.st_ino), name).first->second;
-        textureKeys.emplace(name, key);
-        if (key != name || resourceManager->getResource(name))
-            continue;
-        // Asked for as a picture: a file of any other kind is refused before it is read.
-        std::unique_ptr<CPicture> picture(static_cast<CPicture*>(factoryLoader->loadFromFile(path, VELK::VLoader::kPicture)));
-        if (!picture)
-            continue;
-        Texture* texture = new Texture();
-        texture->createFromPicture(*picture);
-        if (sharp)
-            sharpen(*texture);
-        resourceManager->addResource(name, texture);
-        ++facts.pictures;
+        looks[group].cutOutKey = loadCutOut(model.getTextureName(group), looks[group].mask, sharp);
+        if (looks[group].cutOutKey.empty())
+            loadTexture(model.getTextureName(group), sharp);   // drawn solid
     }
 }
 
 // What the view needs of the mesh before it goes: where its positions lie (brought near
-// the unit size where they are far from it), and which groups are see-through.
+// the unit size where they are far from it), and how each group is drawn.
 void noteMesh(CMeshData& mesh)
 {
     modelBounds = mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord)
@@ -117,14 +209,53 @@ void noteMesh(CMeshData& mesh)
     if (mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord))
         scaleNearUnitSize(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats,
                           modelBounds);
-    seeThroughGroups.clear();
+    looks.clear();
     for (const CMeshSubset& subset : mesh.subsets)
-        seeThroughGroups.push_back(subset.material.diffuse[3] < 1.0f);
+        looks.push_back(GroupLook{subset.material.diffuse[3], subset.maskFile, std::string()});
+    for (const std::string& library : mesh.libraries)
+        files.add(library);
 }
 
 bool isSeeThrough(unsigned group)
 {
-    return group < seeThroughGroups.size() && seeThroughGroups[group];
+    return group < looks.size() && looks[group].alpha < 1.0f;
+}
+
+// The model from its mesh, stored under its name, and its pictures.
+void showMesh(CMeshData* loaded, bool sharp)
+{
+    std::unique_ptr<CMeshData> mesh(loaded);
+    // Corners without a normal in the file get one from the faces around them; a layout the
+    // computation does not know is drawn as it came.
+    VELK::CMeshNormals::fillMissing(*mesh);
+    noteMesh(*mesh);
+    VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
+    model->build(*mesh);
+    resourceManager->addResource(modelName, model);
+    facts.vertices = mesh->vertexCount;
+    facts.triangles = mesh->indexCount / 3;
+    facts.groups = model->getGroupCount();
+    mesh.reset();
+    loadTextures(*model, sharp);
+}
+
+// Wall time, which is what the user waited; the processor clock would also count the time
+// of the driver's other threads.
+void printLoadTime(std::chrono::steady_clock::time_point start)
+{
+    const auto stop = std::chrono::steady_clock::now();
+    const float seconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
+    facts.loadSeconds = seconds;
+    std::cout << "Loading... " << seconds << std::endl;
+}
+
+// A fresh start for the facts of the model named modelName, and for its files: the first, its
+// own, stamped before it is read, so that a change while it is read is seen afterwards.
+void beginModel(ModelFiles& modelFiles)
+{
+    facts = SceneFacts();
+    facts.name = modelName;
+    files = std::move(modelFiles);
 }
 } // namespace
 
@@ -137,42 +268,75 @@ void engineStartup()
 
 void loadScene(const std::string& path, bool sharpTextures)
 {
-    // Wall time, which is what the user waited; the processor clock would also count
-    // the time of the driver's other threads.
     const auto start = std::chrono::steady_clock::now();
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    modelName = path.substr(folder.size());
-    facts = SceneFacts();
-    facts.name = modelName;
+    modelPath = path;
+    modelFolder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    modelName = path.substr(modelFolder.size());
+    ModelFiles modelFiles;
+    modelFiles.add(path);
+    beginModel(modelFiles);
     if (!resourceManager->getResource(modelName)) {
         // Asked for as a model: a picture named as the model is refused before it is read.
-        CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(path, VELK::VLoader::kModel));
-        if (mesh) {
-            // Corners without a normal in the file get one from the faces around them; a
-            // layout the computation does not know is drawn as it came.
-            VELK::CMeshNormals::fillMissing(*mesh);
-            noteMesh(*mesh);
-            VELK_GL::CGLModel* model = new VELK_GL::CGLModel();
-            model->build(*mesh);
-            resourceManager->addResource(modelName, model);
-            facts.vertices = mesh->vertexCount;
-            facts.triangles = mesh->indexCount / 3;
-            facts.groups = model->getGroupCount();
-            delete mesh;
-            loadTextures(*model, folder, sharpTextures);
-        }
+        if (CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(path, VELK::VLoader::kModel)))
+            showMesh(mesh, sharpTextures);
     }
-    const auto stop = std::chrono::steady_clock::now();
-    const float seconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
-    facts.loadSeconds = seconds;
-    std::cout << "Loading... " << seconds << std::endl;
+    printLoadTime(start);
+}
+
+bool reloadScene(bool sharpTextures)
+{
+    const auto start = std::chrono::steady_clock::now();
+    ModelFiles modelFiles;
+    modelFiles.add(modelPath);
+    // The version shown stays until the new one has loaded, so that a failure leaves it; the
+    // heap's free pages go back first, so that the two meet in no more memory than they hold.
+    VELK::CSystem::returnFreedMemory();
+    const DEBUGGING::CErrorLines errors;
+    CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(modelPath, VELK::VLoader::kModel));
+    if (!mesh) {
+        files.restamp();                               // not tried again until the next change
+        std::cerr << "velk-viewer: " << modelPath << " could not be reloaded"
+                  << (errors.getLines().empty() ? std::string() : ": " + errors.getLines().front())
+                  << (sceneHasModel() ? "; the last version stays" : "") << std::endl;
+        return false;
+    }
+    releaseScene();
+    beginModel(modelFiles);
+    showMesh(mesh, sharpTextures);
+    printLoadTime(start);
+    return true;
+}
+
+void releaseScene()
+{
+    looks.clear();
+    modelBounds = ModelBounds();
+    resourceManager->releaseAll();
+    VELK::CSystem::returnFreedMemory();
+}
+
+bool sceneFilesChanged()
+{
+    return files.changed();
 }
 
 namespace
 {
 void drawGroup(VELK_GL::CGLModel& model, unsigned group)
 {
+    // A cut-out group draws nothing where its mask is below one half; elsewhere it is opaque
+    // and hides what lies behind, or, see-through, blends as its colour's alpha says.
+    const GroupLook* look = group < looks.size() ? &looks[group] : nullptr;
+    if (look && !look->cutOutKey.empty()) {
+        if (Texture* cutOut = dynamic_cast<Texture*>(resourceManager->getResource(look->cutOutKey))) {
+            glEnable(GL_ALPHA_TEST);
+            glAlphaFunc(GL_GEQUAL, 0.5f * look->alpha);
+            model.drawGroup(cutOut, group);
+            glDisable(GL_ALPHA_TEST);
+            return;
+        }
+    }
     // Anything stored under the name that is not a texture draws untextured.
     Texture* texture = dynamic_cast<Texture*>(resourceManager->getResource(textureKey(model.getTextureName(group))));
     model.drawGroup(texture, group);

@@ -24,6 +24,11 @@ void engineStartup();                                  // needs the GL context
 // and pictures its materials name from its folder; prints the load time. sharpTextures:
 // trilinear and, where the driver has it, anisotropic filtering rather than the texture's own.
 void loadScene(const std::string& path, bool sharpTextures = false);
+// The model shown, its libraries and pictures read again from disk. When the model does not
+// load, the version shown stays, the reason goes to stderr, and the answer is false.
+bool reloadScene(bool sharpTextures = false);
+void releaseScene();                                   // the model and its pictures, as at exit
+bool sceneFilesChanged();                              // the model, a library or a picture, since read
 void drawScene();                                      // every frame, rotations applied
 void engineShutdown();                                 // from the at-exit list; runs once
 bool sceneHasModel();                                  // the model was loaded and stored

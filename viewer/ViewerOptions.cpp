@@ -17,9 +17,12 @@ constexpr int kNamedModelSamples = 4;
 const char* const kUpAxes[] = {"+X", "-X", "+Y", "-Y", "+Z", "-Z"};
 
 const char* const kViewerUsage =
-    "usage: velk-viewer [--fit | --no-fit] [--up AXIS] [--samples N] [MODEL.obj]\n"
+    "usage: velk-viewer [--fit | --no-fit] [--up AXIS] [--samples N] [--watch] [MODEL.obj...]\n"
     "Shows MODEL.obj, or without it the bundled Data/005.obj from the designed starting view.\n"
-    "The model's folder plays the part of Data/ for its libraries and pictures.\n";
+    "The model's folder plays the part of Data/ for its libraries and pictures. Of several\n"
+    "models, the first is shown; Right and Left move between them.\n"
+    "  --watch          reload the model when it, one of its libraries or one of its pictures\n"
+    "                   changes on disk (looked at about once a second)\n";
 
 const char* const kSnapshotUsage =
     "usage: velk-snapshot [--output FILE.png] [--size WxH] [--rotate-y DEG] [--rotate-z DEG]\n"
@@ -58,6 +61,10 @@ const char* const kKeysUsage =
     "  F                frame the model, keeping its turn, undoing a pan\n"
     "  R                back to the starting view\n"
     "  I                show or hide the model's facts: file, counts, load and frame time\n"
+    "  Right, Left      the next or the previous model named, each framed as if opened alone\n"
+    "  Page Down, Page Up\n"
+    "                   the same\n"
+    "  F5               read the model, its libraries and pictures again, keeping the view\n"
     "  F12              write the picture to velk-<n>.png in the working folder, the first free n\n"
     "  Escape           quit\n";
 
@@ -95,12 +102,21 @@ bool ViewerOptions::framesAtStart() const
 
 bool ViewerOptions::namesModel() const
 {
-    return !model.empty();
+    return !models.empty();
 }
 
 int ViewerOptions::samplesAsked() const
 {
     return samples >= 0 ? samples : namesModel() ? kNamedModelSamples : 0;
+}
+
+std::string windowTitle(const std::string& path, std::size_t index, std::size_t count, bool loaded)
+{
+    const std::string name = path.substr(path.rfind('/') + 1);
+    if (count < 2)
+        return name + " - velk-viewer";
+    return name + " (" + std::to_string(index + 1) + "/" + std::to_string(count) + (loaded ? "" : ", not loaded") +
+           ") - velk-viewer";
 }
 
 std::string usageText(bool snapshot)
@@ -113,7 +129,6 @@ std::string usageText(bool snapshot)
 ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, ViewerOptions& options,
                           std::string& message)
 {
-    bool modelGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         std::string value;
@@ -136,6 +151,8 @@ ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, View
             options.fit = FitChoice::never;
         } else if (snapshot && argument == "--info") {
             options.info = true;
+        } else if (!snapshot && argument == "--watch") {
+            options.watch = true;
         } else if (argument == "--up") {
             const auto* axis = std::find(std::begin(kUpAxes), std::end(kUpAxes), value);
             if (axis == std::end(kUpAxes)) {
@@ -185,15 +202,14 @@ ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, View
         } else if (!argument.empty() && argument[0] == '-') {
             message = "unknown option " + argument;
             return ParseOutcome::bad;
-        } else if (modelGiven) {
+        } else if (snapshot && !options.models.empty()) {
             message = "only one model can be given";
             return ParseOutcome::bad;
         } else if (argument.empty()) {
             message = "the model's name is empty";
             return ParseOutcome::bad;
         } else {
-            options.model = argument;
-            modelGiven = true;
+            options.models.push_back(argument);
         }
     }
     return ParseOutcome::run;

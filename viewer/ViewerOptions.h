@@ -2,7 +2,9 @@
 // The command line of velk-viewer and velk-snapshot: one parser, so that the options the
 // two programs share cannot drift apart. GLUT sees none of them.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "viewer/ViewerState.h"
 
@@ -15,10 +17,11 @@ enum class FitChoice
 
 struct ViewerOptions
 {
-    std::string model;                                 // as given; empty: the bundled Data/005.obj
+    std::vector<std::string> models;                   // as given; none: the bundled Data/005.obj
     FitChoice fit = FitChoice::automatic;
     UpAxis up = UpAxis::plusY;
     int samples = -1;                                  // -1: 4 for a named model, none for the bundled one
+    bool watch = false;                                // velk-viewer: reload when the model's files change
 
     // velk-snapshot only.
     std::string output = "snapshot.png";
@@ -46,6 +49,10 @@ enum class ParseOutcome
 ParseOutcome parseOptions(int argc, const char* const* argv, bool snapshot, ViewerOptions& options,
                           std::string& message);
 std::string usageText(bool snapshot);
+
+// The viewer's title for the model at path, number index (from 0) of count: its file name,
+// with its place among several and whether it failed to load.
+std::string windowTitle(const std::string& path, std::size_t index, std::size_t count, bool loaded);
 
 // Parses the command line, or ends the program: --help prints the usage and exits 0; a bad
 // command line prints the reason and the usage on stderr and exits 2.

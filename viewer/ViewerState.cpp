@@ -222,6 +222,33 @@ bool modelPlacement(double matrix[16])
     return !identity;
 }
 
+double keepViewOnNewBounds(const ModelBounds& before, const ModelBounds& after)
+{
+    if (!framing || !before.known || !after.known)
+        return 1.0;
+    // Framed, a point p of the file is drawn at T (p - C) / R - pan in the frame the model
+    // turns in, with C and R the centre and radius in the file's units. Scaling that frame
+    // by k = R / R' changes nothing on screen; the new pan makes it hold for the new C', R'.
+    const double radius = std::ldexp(before.radius, -before.exponent);
+    const double newRadius = std::ldexp(after.radius, -after.exponent);
+    const double k = radius / newRadius;
+    const double(&turn)[3][3] = kUpTurns[static_cast<int>(upAxis)];
+    double moved[3];
+    for (int row = 0; row < 3; ++row) {
+        moved[row] = k * panTarget[row];
+        for (int column = 0; column < 3; ++column)
+            moved[row] += turn[row][column] *
+                          (std::ldexp(before.centre[column], -before.exponent) - std::ldexp(after.centre[column], -after.exponent)) /
+                          newRadius;
+    }
+    for (int row = 0; row < 3; ++row)
+        panTarget[row] = moved[row];
+    cameraDistance = static_cast<float>(cameraDistance * k);
+    cameraStep = static_cast<float>(cameraStep * k);
+    closestDistance = static_cast<float>(closestDistance * k);
+    return k;
+}
+
 bool viewKeyTurn(unsigned char key, float& turnY, float& turnZ)
 {
     // The turns that bring the frame's +Z (front), +X (right) or +Y (top) to the eye, with

@@ -22,6 +22,11 @@ extern float lastFrameSeconds;                         // the latest frame, from
 // Special-key codes of GLUT that move the camera or act on the view.
 constexpr int kKeyUp = 101;
 constexpr int kKeyDown = 103;
+constexpr int kKeyLeft = 100;
+constexpr int kKeyRight = 102;
+constexpr int kKeyPageUp = 104;
+constexpr int kKeyPageDown = 105;
+constexpr int kKeyF5 = 5;
 constexpr int kKeyF12 = 12;
 
 // The closest the eye may come to the centre: at 0 the view direction is undefined.
@@ -114,6 +119,11 @@ float distanceInView(float modelDistance);
 // point looked at moved to the origin, the up axis turned to +Y, the placement scale, and,
 // framed, the model's centre at the origin. False when it is the identity.
 bool modelPlacement(double matrix[16]);
+
+// After the model was read again with other bounds: a framed view, which follows the bounds,
+// moved and scaled so that the model's parts that stayed where they were are seen where they
+// were. The factor by which the view's distances grew; 1 when nothing changes.
+double keepViewOnNewBounds(const ModelBounds& before, const ModelBounds& after);
 
 // The turn of a view key: '1' front, '3' right, '7' top, '9' the starting direction, all
 // relative to the up axis. False for any other key.

@@ -28,6 +28,10 @@ namespace
 bool exiting = false;
 bool startFramed = false;                              // what R returns to
 int panButton = -1;                                    // the button that started a pan
+float lightScale = 1.0f;                               // the light's distance, in the designed one's
+ViewerOptions shown;                                   // the command line of the models shown
+std::size_t current = 0;                               // the model shown, of shown.models
+auto lastWatch = std::chrono::steady_clock::now();     // when the model's files were last looked at
 
 // Wheel notches arrive as presses of these buttons.
 constexpr int kWheelForward = 3;
@@ -39,6 +43,7 @@ const GLfloat kLightPosition[] = {1.0f, 1.0f, 0.0f, 1.0f};
 // proportion to its distance, so that a model of any size is lit as the bundled one is.
 void placeLight(float scale)
 {
+    lightScale = scale;
     const GLfloat position[] = {kLightPosition[0] * scale, kLightPosition[1] * scale, 0.0f, 1.0f};
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -149,12 +154,55 @@ void shutdownWhileWindowExists()
     engineShutdown();
 }
 
+// The title of the model shown, once it has loaded or failed to.
+void showTitle()
+{
+    if (shown.namesModel())
+        glutSetWindowTitle(windowTitle(shown.models[current], current, shown.models.size(), sceneHasModel()).c_str());
+}
+
+// Right, Left: the model shown goes, with all it holds, before the next one loads, so that
+// only one is ever in memory; the next is framed as if opened alone.
+void showModel(std::size_t index)
+{
+    releaseScene();
+    current = index;
+    loadScene(shown.models[current], true);
+    showTitle();
+    startView(shown.framesAtStart());
+    resetView();
+}
+
+// F5, or a change seen by --watch: the model read again, seen from where the view stood.
+void reloadModel()
+{
+    const ModelBounds before = modelBounds;
+    const bool hadModel = sceneHasModel();
+    if (!reloadScene(shown.namesModel()))
+        return;
+    showTitle();
+    if (!hadModel) {
+        startView(shown.framesAtStart());
+        resetView();
+    } else {
+        placeLight(static_cast<float>(lightScale * keepViewOnNewBounds(before, modelBounds)));
+        placeCamera();
+    }
+}
+
 // Every idle moment asks for the next frame, unless a termination signal asked the program
-// to end: then it ends here, between two callbacks, as Escape ends it.
+// to end: then it ends here, between two callbacks, as Escape ends it. Watching, it looks at
+// the model's files about once a second.
 void idle()
 {
     if (exitSignal() != 0)
         std::exit(0);
+    const auto now = std::chrono::steady_clock::now();
+    if (shown.watch && now - lastWatch >= std::chrono::seconds(1)) {
+        lastWatch = now;
+        if (sceneFilesChanged())
+            reloadModel();
+    }
     glutPostRedisplay();
 }
 
@@ -170,6 +218,8 @@ void closeWindow()
 int runViewer(int argc, char** argv)
 {
     const ViewerOptions options = startProgram(argc, argv, false, [](const ViewerOptions&) {});
+    shown = options;
+    showTitle();
     glutReshapeFunc(reshape);
     glutKeyboardFunc(keyboard);
     glutSpecialFunc(specialKeys);
@@ -193,9 +243,9 @@ ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenS
     const std::string model = modelPath(options);
     std::atexit(engineShutdown);
     catchExitSignals();
-    const std::string title = snapshot               ? "velk-snapshot"
-                              : options.model.empty() ? "My Window"
-                                                      : model.substr(model.rfind('/') + 1) + " - velk-viewer";
+    const std::string title = snapshot                 ? "velk-snapshot"
+                              : !options.namesModel() ? "My Window"
+                                                      : windowTitle(model, 0, options.models.size(), true);
     int glutArgc = 1;                                  // GLUT gets no options of ours
     openWindow(glutArgc, argv, snapshot ? options.width : static_cast<int>(windowWidth),
                snapshot ? options.height : static_cast<int>(windowHeight), title.c_str());
@@ -222,7 +272,7 @@ void openWindow(int& argc, char** argv, int width, int height, const char* title
 
 std::string modelPath(const ViewerOptions& options)
 {
-    return options.model.empty() ? kBundledModel : options.model;
+    return options.namesModel() ? options.models.front() : kBundledModel;
 }
 
 void initGLState()
@@ -395,6 +445,13 @@ void specialKeys(int key, int, int)
 {
     if (key == kKeyF12)
         savePicture();
+    if (key == kKeyF5)
+        reloadModel();
+    const std::size_t count = shown.models.size();
+    if ((key == kKeyRight || key == kKeyPageDown) && count > 1)
+        showModel((current + 1) % count);
+    if ((key == kKeyLeft || key == kKeyPageUp) && count > 1)
+        showModel((current + count - 1) % count);
     cameraDistance = stepCameraDistance(cameraDistance, key, cameraStep, closestDistance);
     placeCamera();
 }

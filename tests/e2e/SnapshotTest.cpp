@@ -54,6 +54,7 @@ TEST(Snapshot, HelpAndBadOptions)
     const std::vector<std::vector<std::string>> bad = {
         {"--size", "100"}, {"--size", "0x10"}, {"--size", "20x99999"}, {"--rotate-y", "ten"},
         {"--distance", "0"}, {"--output"}, {"--frobnicate"}, {"a.obj", "b.obj"}, {"--up", "z"}, {"--samples", "-1"},
+        {"--watch"},
     };
     for (const auto& arguments : bad) {
         ViewerProcess snapshot(VELK_SNAPSHOT, arguments);
@@ -180,6 +181,8 @@ const HostileRun kHostileRuns[] = {
      {kLoaded, " -> [ INFOS ] CResourceManager - LOADING : t.ppm", kReleasedClean,
       " -> [ INFOS ] CResourceManager - RELEASE : t.ppm"}},
     {"closedConsole", {{"m.obj", kTriangleModel}}, "Data/m.obj", 0, {kLoaded, kReleasedClean}, true},
+    {"missingMask", {{"m.obj", kTriangleModel}, {"m.mtl", "newmtl A\nKd 1 0 0\nmap_d gone.png\n"}}, "Data/m.obj", 0,
+     {kLoaded, failureLines("CPictureLoader", "Data/gone.png", "cannot open: No such file or directory"), kReleased}},
     {"missingPictureNamedTwiceIsTriedOnce",
      {{"m.obj", std::string(kTriangleModel) + "usemtl B\nf 2 1 3\n"}, {"m.mtl", kPictureLibrary + "newmtl B\nmap_Kd t.png\n"}},
      "Data/m.obj", 0,
@@ -287,3 +290,43 @@ TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)
     EXPECT_TRUE(between[0] == 0 && between[1] > 100) << between[0] << ", " << between[1];
     EXPECT_TRUE(std::abs(mean[1]) < 32.0 && spread[1] < spread[0] / 2) << mean[1] << ", " << spread[1] << " of " << spread[0];
 }
+
+// ---- Cut-outs: where a mask is below one half, what lies behind shows ------------------
+
+namespace
+{
+struct CutOut
+{
+    const char* name;
+    // Of the square; beside it the orientation picture, whose quadrants' grey is red 76, green
+    // 150, blue 29 and yellow 226 of 255, and a red picture whose alpha is a checkerboard.
+    const char* library;
+    double seenThrough;                                // the share of the square's middle left white
+};
+
+const CutOut kCutOuts[] = {
+    {"greyMask", "newmtl A\nKd 1 0 0\nmap_d q.ppm\n", 0.5},
+    {"withoutMapDAlphaIgnored", "newmtl A\nKd 1 1 1\nmap_Kd own.tga\n", 0.0},
+    {"diffusePicturesOwnAlpha", "newmtl A\nKd 1 1 1\nmap_Kd own.tga\nmap_d own.tga\n", 0.5},
+    {"missingMaskDrawsSolid", "newmtl A\nKd 1 0 0\nmap_d gone.png\n", 0.0},
+};
+
+class CutOuts : public testing::TestWithParam<CutOut> {};
+} // namespace
+
+TEST_P(CutOuts, ShowTheBackgroundWhereTheMaskIsBelowOneHalf)
+{
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"--samples", "0", "--size", "256x256", "Data/m.obj"});
+    snapshot.writeDataFile("m.obj", facingSquare());
+    snapshot.writeDataFile("m.mtl", GetParam().library);
+    snapshot.writeDataFile("q.ppm", orientationPicture());
+    snapshot.writeDataFile("own.tga", checkerPicture());
+    const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
+    // The framed square spans the middle 150 pixels or so; these 120 lie inside it.
+    int white = 0;
+    for (int i = 0; i < 120 * 120 && shot.width == 256; ++i)
+        white += shot.at(68 + i % 120, 68 + i / 120) == std::array<int, 3>{255, 255, 255};
+    EXPECT_NEAR(white / (120.0 * 120.0), GetParam().seenThrough, 0.05);
+}
+
+INSTANTIATE_TEST_SUITE_P(Snapshot, CutOuts, testing::ValuesIn(kCutOuts), testsupport::RowName());

@@ -71,15 +71,20 @@ std::string orientationPicture()
     return ppm;
 }
 
-void writeOrientationScene(ViewerProcess& viewer)
+std::string facingSquare(const std::string& library, const std::string& material)
 {
     std::ostringstream obj;
-    obj << "mtllib 005.mtl\n";
+    obj << "mtllib " << library << "\n";
     commonLines(obj);
-    obj << "usemtl sign\n";
+    obj << "usemtl " << material << "\n";
     int first = 1;
     quad(obj, first, -1.0, -1.0, 1.0, 1.0);
-    viewer.writeDataFile("005.obj", obj.str());
+    return obj.str();
+}
+
+void writeOrientationScene(ViewerProcess& viewer)
+{
+    viewer.writeDataFile("005.obj", facingSquare("005.mtl", "sign"));
     viewer.writeDataFile("005.mtl", "newmtl sign\nKa 1 1 1\nKd 1 1 1\nKs 0 0 0\nmap_Kd quadrants.ppm\n");
     viewer.writeDataFile("quadrants.ppm", orientationPicture());
 }
@@ -127,6 +132,16 @@ std::array<int, 3> dominant(std::array<int, 3> pixel)
     for (int c = 0; c < 3; ++c)
         result[c] = brightest > 40 && pixel[c] * 2 > brightest ? 255 : 0;
     return result;
+}
+
+std::string checkerPicture()
+{
+    // An uncompressed TGA of 32 bits, its rows top first (descriptor: 8 alpha bits, origin top left).
+    const unsigned char tga[18] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 64, 0, 32, 0x28};
+    std::string picture(reinterpret_cast<const char*>(tga), 18);
+    for (int i = 0; i < 64 * 64; ++i)
+        picture += std::string{'\0', '\0', '\xff', (i % 64 / 8 + i / 64 / 8) % 2 == 0 ? '\xff' : '\0'};
+    return picture;
 }
 
 namespace

@@ -30,6 +30,13 @@ void writeMaterialScene(ViewerProcess& viewer);
 // "<zero>", as a folder, a FIFO or a symbolic link to /dev/zero.
 void writeDataEntry(ViewerProcess& viewer, const std::string& name, const std::string& content);
 
+// A square 2 across facing the starting direction, textured corner to corner, in the
+// material of the library.
+std::string facingSquare(const std::string& library = "m.mtl", const std::string& material = "A");
+
+// A red TGA of 64 x 64 pixels whose alpha is a checkerboard of 8 x 8 squares, the top left one on.
+std::string checkerPicture();
+
 // A triangle facing the default camera, in the material A of the library m.mtl.
 extern const char* const kTriangleModel;
 

@@ -242,9 +242,10 @@ bool ViewerProcess::waitForWindow(int timeoutSeconds, const std::string& title)
     return false;
 }
 
-void ViewerProcess::pressKey(const std::string& keysym)
+void ViewerProcess::pressKey(const std::string& keysym, int times)
 {
-    runCommand("xdotool mousemove --window " + window + " 5 5 windowfocus --sync " + window + " key " + quote(keysym));
+    runCommand("xdotool mousemove --window " + window + " 5 5 windowfocus --sync " + window + " key --repeat " +
+               std::to_string(times) + " --delay 20 " + quote(keysym));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
 }
 
@@ -343,6 +344,11 @@ bool ViewerProcess::waitUntilCatching(int number, int timeoutSeconds)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return false;
+}
+
+long ViewerProcess::peakMemory() const
+{
+    return std::stol("0" + runCommand("grep VmHWM /proc/" + std::to_string(pid) + "/status | tr -dc 0-9"));
 }
 
 bool ViewerProcess::running()

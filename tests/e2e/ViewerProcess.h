@@ -38,7 +38,7 @@ public:
     void start();
     // False if no window of that title appeared.
     bool waitForWindow(int timeoutSeconds = 30, const std::string& title = "My Window");
-    void pressKey(const std::string& keysym);          // xdotool key name: Escape, Up, Down
+    void pressKey(const std::string& keysym, int times = 1);  // xdotool key name: Escape, Up, Down
     void click(int button, int times = 1);             // in the middle of the window; 4, 5: the wheel
     // With `button` held (1 left, 2 middle), and the keys of `holding` (xdotool names) down.
     void drag(int fromX, int fromY, int toX, int toY, int steps = 8, int button = 1, const std::string& holding = "");
@@ -51,6 +51,7 @@ public:
     int exitStatus() const;                            // 0..255, or -signal
 
     bool running();
+    long peakMemory() const;                           // the process's peak resident set so far, kB
     std::string output() const;                        // everything written to standard output
     std::string errorOutput() const;
     std::string readFile(const std::string& name) const;  // relative to the scratch folder

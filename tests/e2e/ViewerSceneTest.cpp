@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <ostream>
 #include <regex>
+#include <thread>
 
 #include "tests/support/LogLines.h"
 #include "tests/e2e/TestScenes.h"
@@ -458,4 +459,78 @@ TEST(ViewerScene, CombLooksTheSameFrom1eMinus30To1e30Across)
     }
     EXPECT_GT(outlineOf(pictures[1]).right - outlineOf(pictures[1]).left, 160);
     EXPECT_LT(std::max(differentShare(pictures[0], pictures[1]), differentShare(pictures[2], pictures[1])), 0.001);
+}
+
+TEST(ViewerScene, RightAndLeftShowEachModelFramedAndReleaseTheOneLeft)
+{
+    // A red cube 400 across, a green one 0.01 across, a blue one as the red, and a name that reaches no file.
+    ViewerProcess viewer(VELK_VIEWER, {"Data/a.obj", "Data/b.obj", "Data/c.obj", "Data/gone.obj"});
+    viewer.writeDataFile("m.mtl", "newmtl a\nKd 1 0 0\nnewmtl b\nKd 0 1 0\nnewmtl c\nKd 0 0 1\n");
+    for (const char* name : {"a", "b", "c"})
+        viewer.writeDataFile(name + std::string(".obj"), "mtllib m.mtl\nusemtl " + (name + ("\n" + kFramedModels[(*name - 'a') % 2].text)));
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "a.obj \\(1/4\\) - velk-viewer")) << viewer.errorOutput();
+    const std::string kResource = " -> [ INFOS ] CResourceManager - ";
+    std::vector<std::string> log = {kResource + "LOADING : a.obj"};
+    for (const auto& [key, title, colour] : {std::tuple{"Right", "b.obj (2/4)", std::array<int, 3>{0, 255, 0}},
+                                             {"Right", "c.obj (3/4)", {0, 0, 255}}, {"Left", "b.obj (2/4)", {0, 255, 0}},
+                                             {"Left", "a.obj (1/4)", {255, 0, 0}},
+                                             {"Page_Up", "gone.obj (4/4, not loaded)", kWhite}}) {
+        viewer.pressKey(key);
+        const Screenshot shot = viewer.screenshot();
+        EXPECT_EQ(runCommand("xdotool getwindowname " + viewer.windowId()), title + std::string(" - velk-viewer\n"));
+        EXPECT_EQ(dominant(shot.at(512, 384)), colour) << title;
+        EXPECT_EQ(checkLook(shot, FramedLook::centred), colour == kWhite ? "nothing drawn" : "") << title;
+        log.push_back(kResource + "RELEASE : " + log.back().substr(log.back().size() - 5));
+        log.push_back(colour == kWhite ? failureLines("CObjLoader", "Data/gone.obj", "cannot open: No such file or directory")
+                                       : kResource + "LOADING : " + std::string(title, 5));
+    }
+    quit(viewer);
+    EXPECT_EQ(compareLog(viewer.readLines("global.log"), "global.log", between(log)), "") << viewer.readFile("global.log");
+}
+
+TEST(ViewerScene, WatchAndF5ReloadKeepingTheViewAndTheMemory)
+{
+    // A square with five thousand copies of its back, which are never drawn, under a picture of
+    // 512 x 512: a model (120 kB of indices) or a picture kept by each of a hundred reloads
+    // would show in the peak memory.
+    std::string model = facingSquare(), red = "P6\n512 512\n255\n", blue = red;
+    for (int i = 0; i < 512 * 512; ++i)
+        red += std::string("\xff\0\0", 3), blue += std::string("\0\0\xff", 3), model += i < 5000 ? "f 4/4/1 3/3/1 2/2/1 1/1/1\n" : "";
+    ViewerProcess viewer(VELK_VIEWER, {"--watch", "Data/m.obj"});
+    viewer.writeDataFile("m.obj", model);
+    viewer.writeDataFile("m.mtl", "newmtl A\nKa 1 1 1\nKd 1 1 1\nmap_Kd p.ppm\n");
+    viewer.writeDataFile("p.ppm", red);
+    viewer.start();
+    ASSERT_TRUE(viewer.waitForWindow(30, "m.obj - velk-viewer")) << viewer.errorOutput();
+    [[maybe_unused]] const long firstPeak = viewer.peakMemory();
+
+    // A hundred F5 presses, from a turned and moved view, which they keep.
+    viewer.drag(512, 384, 562, 404, 5);
+    viewer.drag(512, 384, 542, 394, 5, 2);
+    const Screenshot turned = viewer.screenshot();
+    EXPECT_EQ(dominant(turned.at(512, 384)), (std::array<int, 3>{255, 0, 0}));
+    viewer.pressKey("F5", 100);
+    for (int i = 0; i < 600 && splitLines(viewer.output()).size() < 101; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(splitLines(viewer.output()).size(), 101u);
+    EXPECT_LT(differentShare(turned, viewer.screenshot()), 0.001);
+#if !defined(__SANITIZE_ADDRESS__)                    // which holds freed memory back a while
+    EXPECT_LE(viewer.peakMemory(), firstPeak * 11 / 10) << firstPeak;
+#endif
+
+    // The picture rewritten, then the model broken: the one shown within three seconds, the
+    // other said on stderr while the last version stays.
+    viewer.writeDataFile("p.ppm", blue);
+    const auto written = std::chrono::steady_clock::now();
+    while (dominant(viewer.screenshot().at(512, 384))[2] == 0 && std::chrono::steady_clock::now() - written < std::chrono::seconds(3))
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const Screenshot blueShot = viewer.screenshot();
+    EXPECT_EQ(dominant(blueShot.at(512, 384)), (std::array<int, 3>{0, 0, 255}));
+    viewer.writeDataFile("m.obj", "v 0 0 0\nf 1 2 9\n");
+    for (int i = 0; i < 30 && viewer.errorOutput().empty(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(viewer.errorOutput(), "velk-viewer: Data/m.obj could not be reloaded: VELK::CObjLoader::loadFromFile : "
+                                    "Data/m.obj line 2 : position number 2 is out of range; the last version stays\n");
+    EXPECT_LT(differentShare(blueShot, viewer.screenshot()), 0.001);
 }

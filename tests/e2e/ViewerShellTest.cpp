@@ -101,7 +101,7 @@ TEST(ViewerShell, HelpListsTheKeysAndBadOptionsEndWithStatus2)
 {
     // The snapshot's own options are not the viewer's, and GLUT's are not passed on.
     const std::vector<std::vector<std::string>> runs = {
-        {"--help"}, {"--frobnicate"}, {"a.obj", "b.obj"}, {"--output", "x.png"}, {"-display", ":0"},
+        {"--help"}, {"--frobnicate"}, {"a.obj", ""}, {"--output", "x.png"}, {"-display", ":0"},
     };
     for (const auto& arguments : runs) {
         ViewerProcess viewer(VELK_VIEWER, arguments);
@@ -112,5 +112,6 @@ TEST(ViewerShell, HelpListsTheKeysAndBadOptionsEndWithStatus2)
         const std::string text = help ? viewer.output() : viewer.errorOutput();
         EXPECT_EQ(text.rfind(help ? "usage: velk-viewer " : "velk-viewer: ", 0), 0u) << text;
         EXPECT_NE(text.find("\n  F12              write the picture to velk-<n>.png"), std::string::npos) << text;
+        EXPECT_NE(text.find("\n  F5               read the model, its libraries and pictures again"), std::string::npos);
     }
 }

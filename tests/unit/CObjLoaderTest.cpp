@@ -533,9 +533,12 @@ class MtlTextureMap : public testing::TestWithParam<MapCase> {};
 
 TEST_P(MtlTextureMap, NamesThePictureAfterItsOptions)
 {
-    const auto mesh = load(std::string("mtllib l.mtl\n") + kSquare + "usemtl M\nf 1 2 3\n",
-                           {{"l.mtl", std::string("newmtl M\n") + GetParam().line + "\n"}});
+    // The mask of map_d is read as the picture of map_Kd.
+    const auto mesh = load(std::string("mtllib l.mtl\n") + kSquare + "usemtl M\nf 1 2 3\nusemtl N\nf 1 2 3\n",
+                           {{"l.mtl", std::string("newmtl M\n") + GetParam().line + "\nnewmtl N\nmap_d" + (GetParam().line + 6)}});
     EXPECT_EQ(mesh->subsets.at(0).textureFile, GetParam().textureFile);
+    EXPECT_EQ(mesh->subsets.at(1).maskFile, GetParam().textureFile);
+    EXPECT_EQ(mesh->subsets.at(0).maskFile + mesh->subsets.at(1).textureFile, "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Mtl, MtlTextureMap, testing::ValuesIn(kMaps), testsupport::RowName());
@@ -561,6 +564,7 @@ TEST(ObjFiles, SmallModelWithItsLibrary)
     EXPECT_EQ(rgba(subset.material.diffuse), (Floats{1, 0, 0, 1}));
     EXPECT_EQ(rgba(subset.material.ambient), (Floats{0.1f, 0.1f, 0.1f, 1}));
     EXPECT_EQ(subset.textureFile, "red.png");
+    EXPECT_EQ(mesh->libraries, std::vector<std::string>{VELK_TEST_DATA "/obj/small-model.mtl"});
 }
 
 TEST(ObjFiles, SameLoaderTwiceAndTwoLoadersAtOnceGiveTheSameMesh)

@@ -147,6 +147,19 @@ TEST(Picture, FlipOfFourRowsReversesThem)
     EXPECT_EQ(bytesOf(rows), counting(16));
 }
 
+TEST(Picture, MaskGivesItsAlphaOrGreyFromTheNearestPixel)
+{
+    // Two BGR pixels by one, masked by a 1 x 1 BGRA, a 1 x 2 grey and a 2 x 1 BGR picture
+    // (grey 76 for pure red, 150 for pure green); a grey picture's colours masked by those two.
+    const CPicture colours = picture(2, 1, CPicture::FORMAT_BGR, counting(6));
+    EXPECT_EQ(bytesOf(colours.withMask(picture(1, 1, CPicture::FORMAT_BGRA, {0, 0, 0, 99}))),
+              (Bytes{1, 2, 3, 99, 4, 5, 6, 99}));
+    EXPECT_EQ(bytesOf(colours.withMask(picture(1, 2, CPicture::FORMAT_LUMINANCE, {7, 8}))), (Bytes{1, 2, 3, 7, 4, 5, 6, 7}));
+    EXPECT_EQ(bytesOf(colours.withMask(picture(2, 1, CPicture::FORMAT_BGR, {0, 0, 255, 0, 255, 0}))),
+              (Bytes{1, 2, 3, 76, 4, 5, 6, 150}));
+    EXPECT_EQ(bytesOf(picture(1, 1, CPicture::FORMAT_LUMINANCE, {5}).withMask(colours)), (Bytes{5, 5, 5, 2}));
+}
+
 TEST(Picture, FlipOfAnEmptyPictureDoesNothing)
 {
     CPicture empty(CMyVector<int, 2>(0, 3), CPicture::FORMAT_LUMINANCE, nullptr);
