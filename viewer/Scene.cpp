@@ -241,12 +241,10 @@ void showMesh(CMeshData* loaded, bool sharp)
 
 // Wall time, which is what the user waited; the processor clock would also count the time
 // of the driver's other threads.
-void printLoadTime(std::chrono::steady_clock::time_point start)
+void noteLoadTime(std::chrono::steady_clock::time_point start)
 {
     const auto stop = std::chrono::steady_clock::now();
-    const float seconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
-    facts.loadSeconds = seconds;
-    std::cout << "Loading... " << seconds << std::endl;
+    facts.loadSeconds = static_cast<float>(std::chrono::duration<double>(stop - start).count());
 }
 
 // A fresh start for the facts of the model named modelName, and for its files: the first, its
@@ -281,7 +279,12 @@ void loadScene(const std::string& path, bool sharpTextures)
         if (CMeshData* mesh = static_cast<CMeshData*>(factoryLoader->loadFromFile(path, VELK::VLoader::kModel)))
             showMesh(mesh, sharpTextures);
     }
-    printLoadTime(start);
+    noteLoadTime(start);
+}
+
+void printLoadingLine()
+{
+    std::cout << "Loading... " << facts.loadSeconds << std::endl;
 }
 
 bool reloadScene(bool sharpTextures)
@@ -304,7 +307,8 @@ bool reloadScene(bool sharpTextures)
     releaseScene();
     beginModel(modelFiles);
     showMesh(mesh, sharpTextures);
-    printLoadTime(start);
+    noteLoadTime(start);
+    printLoadingLine();
     return true;
 }
 

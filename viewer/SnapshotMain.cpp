@@ -4,7 +4,9 @@
 #include <GL/freeglut.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <iomanip>
 #include <iostream>
 #include <string>
 
@@ -28,6 +30,24 @@ void endIfAsked(const ViewerOptions& options)
         std::exit(1);
     }
 }
+
+// 1234567 as "1,234,567", as a reader counts it.
+std::string withThousands(std::uint64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3)
+        digits.insert(at - 3, ",");
+    return digits;
+}
+
+// "velk-snapshot: loaded spider.obj (1,234 triangles) in 0.12 s"
+void sayLoaded()
+{
+    const SceneFacts& facts = sceneFacts();
+    std::cout << "velk-snapshot: loaded " << facts.name << " (" << withThousands(facts.triangles)
+              << (facts.triangles == 1 ? " triangle" : " triangles") << ") in " << std::fixed
+              << std::setprecision(2) << facts.loadSeconds << " s" << std::defaultfloat << std::endl;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -40,6 +60,7 @@ int main(int argc, char** argv)
                   << (logged ? " (global.log says why)\n" : "\n");
         std::exit(1);
     }
+    sayLoaded();
 
     // The viewer's first picture: its window size, then its starting view.
     reshape(options.width, options.height);

@@ -168,6 +168,7 @@ void showModel(std::size_t index)
     releaseScene();
     current = index;
     loadScene(shown.models[current], true);
+    printLoadingLine();
     showTitle();
     startView(shown.framesAtStart());
     resetView();
@@ -255,6 +256,8 @@ ViewerOptions startProgram(int argc, char** argv, bool snapshot, void (*betweenS
     initGLState();
     betweenSteps(options);
     loadScene(model, options.namesModel());
+    if (!snapshot)
+        printLoadingLine();                            // velk-snapshot says it in its own words
     upAxis = options.up;
     betweenSteps(options);
     return options;

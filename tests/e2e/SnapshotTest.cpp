@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <ostream>
+#include <regex>
 
 #include "engine/CPicture.h"
 #include "engine/CPictureLoader.h"
@@ -70,6 +71,7 @@ TEST(Snapshot, ModelThatDoesNotLoadFailsWithAMessage)
     run(snapshot);
     EXPECT_EQ(snapshot.exitStatus(), 1);
     EXPECT_EQ(snapshot.errorOutput(), "velk-snapshot: nowhere/model.obj could not be loaded (global.log says why)\n");
+    EXPECT_EQ(snapshot.output(), "");
     EXPECT_EQ(snapshot.readFile("snapshot.png"), "");
 }
 
@@ -112,6 +114,10 @@ TEST(Snapshot, BundledModelMatchesTheReferencePicture)
     snapshot.copyDataFolder(std::string(VELK_SOURCE_DIR) + "/Data");
     run(snapshot);
     ASSERT_EQ(snapshot.exitStatus(), 0) << snapshot.errorOutput();
+    EXPECT_TRUE(std::regex_match(snapshot.output(), std::regex("velk-snapshot: loaded 005\\.obj \\(290 triangles\\) in "
+                                                               "[0-9]+\\.[0-9]{2} s\nvelk-snapshot: wrote snapshot\\.png "
+                                                               "\\(1024x768\\)\n")))
+        << snapshot.output();
 
     const auto actual = loadPicture(snapshot.directory() + "/snapshot.png");
     const auto reference = loadPicture(std::string(VELK_TEST_DATA) + "/reference/snapshot-005.png");
@@ -279,6 +285,7 @@ TEST(Snapshot, SamplesSmoothEdgesAndAverageFineStripes)
         snapshot.writeDataFile("m.mtl", kSmoothLibrary);
         const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
         ASSERT_EQ(shot.width, 256);
+        EXPECT_EQ(snapshot.output().rfind("velk-snapshot: loaded m.obj (2,002 triangles) in ", 0), 0u) << snapshot.output();
         for (int i = 0, x = 0, y = 0; i < 256 * 256; ++i, x = i % 256, y = i / 256) {
             const double d = shot.rgb[3 * i] - shot.rgb[3 * i + 2], n = 48 * 48;
             between[smooth] += x < 124 && shot.rgb[3 * i + 1] >= 32 && shot.rgb[3 * i + 1] <= 223;
