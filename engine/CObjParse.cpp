@@ -32,8 +32,8 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// count plain decimals from p, each behind blanks and followed by white space: where the
-// last ends, or null for any other text.
+// Reads count plain decimals from p, each behind blanks and followed by white space: where
+// the last ends, or null for any other text.
 const char* readPlainNumbers(const char* p, float* values, unsigned count)
 {
     for (unsigned i = 0; i < count; ++i) {

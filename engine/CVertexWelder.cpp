@@ -74,7 +74,7 @@ public:
         return sameParts(a.normal, b.normal, elements.normals, 3) && sameParts(a.texCoord, b.texCoord, elements.texCoords, 2);
     }
 
-    // The record of floats floats.
+    // The record, of `floats` floats: the position's colour behind the eight where there are colours.
     void fill(const CKey& key, float* record) const
     {
         if (elements.colours)
