@@ -31,19 +31,20 @@ const double kFlatSine = 1e-7;
 const std::uint32_t kEdgePartners = 8;
 
 // Which parts the records hold; false when the layout is none that CVertexRecord gives.
-bool readLayout(const CMeshData& mesh, bool& hasNormals, bool& hasTexCoords)
+bool readLayout(const CMeshData& mesh, bool& hasNormals, bool& hasTexCoords, bool& hasColours)
 {
-    if (mesh.vertexSize != sizeof(CVertexRecord) || !mesh.vertexElements)
+    if (!mesh.vertexElements)
         return false;
-    hasNormals = hasTexCoords = false;
+    hasNormals = hasTexCoords = hasColours = false;
     for (std::uint32_t e = 0; e < mesh.vertexElementCount && mesh.vertexElements[e].usage != CVertexElement::USAGE_NONE;
          ++e) {
         hasNormals = hasNormals || mesh.vertexElements[e].usage == CVertexElement::USAGE_NORMAL;
         hasTexCoords = hasTexCoords || mesh.vertexElements[e].usage == CVertexElement::USAGE_TEXCOORD;
+        hasColours = hasColours || mesh.vertexElements[e].usage == CVertexElement::USAGE_COLOUR;
     }
     CMeshData expected;
-    CVertexRecord::setLayout(expected, hasNormals, hasTexCoords);
-    return mesh.vertexElementCount == expected.vertexElementCount &&
+    CVertexRecord::setLayout(expected, hasNormals, hasTexCoords, hasColours);
+    return mesh.vertexSize == expected.vertexSize && mesh.vertexElementCount == expected.vertexElementCount &&
            std::memcmp(mesh.vertexElements, expected.vertexElements, sizeof(CVertexElement) * expected.vertexElementCount) == 0;
 }
 
@@ -69,7 +70,7 @@ struct CPositionCorners
     std::vector<std::uint32_t> start;                  // per position, where its corners begin in around; one more
     CUninitialisedVector<std::uint32_t> around;        // corners, position after position, each in corner order
 
-    explicit CPositionCorners(const CMeshData& mesh)
+    CPositionCorners(const CMeshData& mesh, std::uint32_t floats)
     {
         const std::uint32_t vertexCount = mesh.vertexCount;
         const std::uint32_t cornerCount = mesh.indexCount;
@@ -78,7 +79,7 @@ struct CPositionCorners
             const std::unique_ptr<float[]> distinct(new float[3 * static_cast<std::size_t>(vertexCount)]);
             CRecordTable<3> numbering(distinct.get(), vertexCount);
             for (std::uint32_t v = 0; v < vertexCount; ++v) {
-                const float* p = mesh.vertices + static_cast<std::size_t>(v) * kFloats + CVertexRecord::kPositionAt;
+                const float* p = mesh.vertices + static_cast<std::size_t>(v) * floats + CVertexRecord::kPositionAt;
                 float* key = distinct.get() + 3 * static_cast<std::size_t>(positionCount);
                 for (unsigned i = 0; i < 3; ++i)
                     key[i] = p[i] + 0.0f;
@@ -108,13 +109,14 @@ struct CRecordsSoFar
     const CMeshData& mesh;
     const CPositionCorners& positions;
     const float* made;
+    const std::uint32_t floats;                        // of a record, old or new
     CUninitialisedVector<std::uint32_t> positionOfMade;  // per new record
 
     const float* recordOf(std::uint32_t corner) const
     {
         const std::uint32_t vertex = mesh.indices[corner];
-        return (vertex & kNew ? made + static_cast<std::size_t>(vertex & ~kNew) * kFloats
-                              : mesh.vertices + static_cast<std::size_t>(vertex) * kFloats);
+        return (vertex & kNew ? made + static_cast<std::size_t>(vertex & ~kNew) * floats
+                              : mesh.vertices + static_cast<std::size_t>(vertex) * floats);
     }
 
     std::uint32_t positionAt(std::uint32_t corner) const
@@ -269,12 +271,13 @@ private:
 };
 
 // The new records of one position's corners, welded again among them (equal records have
-// equal positions): the old position and texture coordinate, the file's normal where it is
-// usable, else the crease group's. Each corner's number is written over its old one, marked
-// as new.
+// equal positions): the old position, texture coordinate and colour, the file's normal where
+// it is usable, else the crease group's. Each corner's number is written over its old one,
+// marked as new. Records of Floats floats, with a colour or without.
+template <std::uint32_t Floats>
 void addRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::vector<std::uint8_t>& missing,
                 const CCreaseGroups& groups, std::uint32_t position, const std::uint32_t* corners, std::uint32_t count,
-                CRecordTable<kFloats>& numbering, float* made, CRecordsSoFar& records)
+                CRecordTable<Floats>& numbering, float* made, CRecordsSoFar& records)
 {
     // Sized by the records made, which most positions have few of, not by the corners.
     numbering.clear(0);
@@ -283,10 +286,12 @@ void addRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::uint32_t c = corners[i];
         const std::uint32_t vertex = mesh.indices[c];
-        const float* old = mesh.vertices + static_cast<std::size_t>(vertex) * kFloats;
+        const float* old = mesh.vertices + static_cast<std::size_t>(vertex) * Floats;
         const std::uint32_t madeCount = static_cast<std::uint32_t>(records.positionOfMade.size());
-        float* out = made + static_cast<std::size_t>(madeCount) * kFloats;
+        float* out = made + static_cast<std::size_t>(madeCount) * Floats;
         std::fill(out, out + kFloats, 0.0f);
+        if (Floats > kFloats)
+            std::memcpy(out + kFloats, old + kFloats, (Floats - kFloats) * sizeof(float));
         std::copy(old + CVertexRecord::kPositionAt, old + CVertexRecord::kPositionAt + 3, out + CVertexRecord::kPositionAt);
         if (hasTexCoords)
             std::copy(old + CVertexRecord::texCoordAt(hasNormals), old + CVertexRecord::texCoordAt(hasNormals) + 2,
@@ -308,13 +313,42 @@ void addRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::
         // Corners in a row often make the same record (a fan's centre): the last one is
         // tried before the table.
         const bool repeats =
-            last != kNone && std::memcmp(made + static_cast<std::size_t>(last) * kFloats, out, kFloats * sizeof(float)) == 0;
+            last != kNone && std::memcmp(made + static_cast<std::size_t>(last) * Floats, out, Floats * sizeof(float)) == 0;
         const std::uint32_t number = repeats ? last : numbering.findOrAdd(madeCount);
         if (number == madeCount)
             records.positionOfMade.push_back(position);
         mesh.indices[c] = number | kNew;
         last = number;
     }
+}
+
+// Every corner's record made anew, with its normal, into the mesh's new array.
+template <std::uint32_t Floats>
+void makeRecords(CMeshData& mesh, bool hasNormals, bool hasTexCoords, const std::vector<std::uint8_t>& missing,
+                 float creaseDegrees)
+{
+    const std::uint32_t cornerCount = mesh.indexCount;
+    const CPositionCorners positions(mesh, Floats);
+    CCreaseGroups groups(creaseDegrees);
+    // The new records go straight to the mesh's new array, sized for the worst case, every
+    // corner a vertex of its own: pages that stay unused cost no memory.
+    std::unique_ptr<float[]> made(new float[static_cast<std::size_t>(cornerCount) * Floats]);
+    CRecordTable<Floats> numbering(made.get());
+    CRecordsSoFar records{mesh, positions, made.get(), Floats, {}};
+    records.positionOfMade.reserve(cornerCount);
+    for (std::uint32_t p = 0; p < positions.positionCount; ++p) {
+        const std::uint32_t* corners = &positions.around[positions.start[p]];
+        const std::uint32_t count = positions.start[p + 1] - positions.start[p];
+        groups.group(records, corners, count);
+        addRecords<Floats>(mesh, hasNormals, hasTexCoords, missing, groups, p, corners, count, numbering, made.get(),
+                           records);
+    }
+
+    for (std::uint32_t c = 0; c < cornerCount; ++c)
+        mesh.indices[c] &= ~kNew;
+    delete[] mesh.vertices;
+    mesh.vertices = made.release();
+    mesh.vertexCount = static_cast<std::uint32_t>(records.positionOfMade.size());
 }
 
 } // namespace
@@ -325,8 +359,9 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
 {
     bool hasNormals = false;
     bool hasTexCoords = false;
-    if (!readLayout(mesh, hasNormals, hasTexCoords) || mesh.indexSize != sizeof(std::uint32_t) || mesh.indexCount % 3 != 0 ||
-        (mesh.vertexCount != 0 && !mesh.vertices) || (mesh.indexCount != 0 && !mesh.indices))
+    bool hasColours = false;
+    if (!readLayout(mesh, hasNormals, hasTexCoords, hasColours) || mesh.indexSize != sizeof(std::uint32_t) ||
+        mesh.indexCount % 3 != 0 || (mesh.vertexCount != 0 && !mesh.vertices) || (mesh.indexCount != 0 && !mesh.indices))
         return false;
     const std::uint32_t vertexCount = mesh.vertexCount;
     const std::uint32_t cornerCount = mesh.indexCount;
@@ -340,33 +375,17 @@ bool CMeshNormals::fillMissing(CMeshData& mesh, float creaseDegrees)
     std::vector<std::uint8_t> missing(vertexCount, 1);
     bool anyMissing = !hasNormals;
     for (std::uint32_t v = 0; hasNormals && v < vertexCount; ++v) {
-        missing[v] = !usable(mesh.vertices + static_cast<std::size_t>(v) * kFloats + kNormalAt);
+        missing[v] = !usable(mesh.vertices + static_cast<std::size_t>(v) * CVertexRecord::floatsOf(hasColours) + kNormalAt);
         anyMissing = anyMissing || missing[v];
     }
     if (!anyMissing)
         return true;                                   // nothing to add, nothing to move
 
-    const CPositionCorners positions(mesh);
-    CCreaseGroups groups(creaseDegrees);
-    // The new records go straight to the mesh's new array, sized for the worst case, every
-    // corner a vertex of its own: pages that stay unused cost no memory.
-    std::unique_ptr<float[]> made(new float[static_cast<std::size_t>(cornerCount) * kFloats]);
-    CRecordTable<kFloats> numbering(made.get());
-    CRecordsSoFar records{mesh, positions, made.get(), {}};
-    records.positionOfMade.reserve(cornerCount);
-    for (std::uint32_t p = 0; p < positions.positionCount; ++p) {
-        const std::uint32_t* corners = &positions.around[positions.start[p]];
-        const std::uint32_t count = positions.start[p + 1] - positions.start[p];
-        groups.group(records, corners, count);
-        addRecords(mesh, hasNormals, hasTexCoords, missing, groups, p, corners, count, numbering, made.get(), records);
-    }
-
-    for (std::uint32_t c = 0; c < cornerCount; ++c)
-        mesh.indices[c] &= ~kNew;
-    delete[] mesh.vertices;
-    mesh.vertices = made.release();
-    mesh.vertexCount = static_cast<std::uint32_t>(records.positionOfMade.size());
-    CVertexRecord::setLayout(mesh, true, hasTexCoords);
+    if (hasColours)
+        makeRecords<CColouredVertexRecord::kFloats>(mesh, hasNormals, hasTexCoords, missing, creaseDegrees);
+    else
+        makeRecords<kFloats>(mesh, hasNormals, hasTexCoords, missing, creaseDegrees);
+    CVertexRecord::setLayout(mesh, true, hasTexCoords, hasColours);
     return true;
 }
 

@@ -15,7 +15,7 @@ public:
     // averaged, each weighted by its angle at the position. Positions are matched by value.
     // A corner of a triangle without area gets (0, 0, 1). Other corners keep their normal bit
     // for bit. Afterwards the records are laid out as CVertexRecord gives them for a mesh
-    // with normals; corners given different normals no longer share a vertex, equal records
+    // with normals, colours kept; corners given different normals no longer share a vertex, equal records
     // do, and the indices keep their order, so the subsets stay as they are.
     // Returns false and leaves the mesh as it is when its layout is not one of those the OBJ
     // loader makes, when an index names no vertex, or for 2^31 vertices or indices or more.

@@ -25,6 +25,9 @@ struct CObjLists
     CUninitialisedVector<float> positions;             // v: x, y, z
     CUninitialisedVector<float> normals;               // vn: x, y, z
     CUninitialisedVector<float> texCoords;             // vt: u, -v
+    // Per position, its colour as CColouredVertexRecord packs it, white where its v gives
+    // none; empty when no v of the file gives one.
+    CUninitialisedVector<std::uint32_t> colours;
     // One entry per corner of each face of three corners or more, 1-based (numbers counted
     // back turned positive); 0 where the corner gives none.
     CUninitialisedVector<std::uint32_t> positionIndices;

@@ -19,7 +19,9 @@ void CObjLoader::buildMesh(CMeshData& mesh)
 {
     const double weldStarted = phaseClock();
     CObjLists& model = *lists;
-    CVertexRecord::setLayout(mesh, !model.normals.empty(), !model.texCoords.empty());
+    const bool hasColours = !model.colours.empty();
+    const std::uint32_t floats = CVertexRecord::floatsOf(hasColours);
+    CVertexRecord::setLayout(mesh, !model.normals.empty(), !model.texCoords.empty(), hasColours);
     // The welder writes each corner's vertex number over its position number, which it has
     // read by then: the vertex numbers take no memory of their own.
     CUninitialisedVector<std::uint32_t> cornerVertices;
@@ -28,7 +30,8 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     // corners' other numbers go, before the records are made.
     CVertexWelder welder(
         CVertexWelder::CElements{model.positions.data(), model.positions.size() / 3, model.normals.data(),
-                                 model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2},
+                                 model.normals.size() / 3, model.texCoords.data(), model.texCoords.size() / 2,
+                                 hasColours ? model.colours.data() : nullptr},
         loadThreads);
     welder.weld(CVertexWelder::CCorners{cornerVertices.data(), model.texCoordIndices.data(), model.normalIndices.data(),
                                         cornerVertices.size()},
@@ -44,13 +47,14 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     for (const std::uint64_t choice : choices)
         product = choice != 0 && product > most / choice ? most : product * choice;
     most = std::min(most, product);
-    mesh.vertices = new float[most * CVertexRecord::kFloats];
-    CSystem::adviseHugePages(mesh.vertices, most * sizeof(CVertexRecord));
+    mesh.vertices = new float[most * floats];
+    CSystem::adviseHugePages(mesh.vertices, most * floats * sizeof(float));
     mesh.vertexCount = static_cast<std::uint32_t>(welder.writeVertices(mesh.vertices, cornerVertices.data()));
     // The lists are in the records now; their memory goes before the index array below.
     CUninitialisedVector<float>().swap(model.positions);
     CUninitialisedVector<float>().swap(model.normals);
     CUninitialisedVector<float>().swap(model.texCoords);
+    CUninitialisedVector<std::uint32_t>().swap(model.colours);
 
     const double regroupStarted = phaseClock();
     mesh.indexSize = sizeof(std::uint32_t);
@@ -59,7 +63,7 @@ void CObjLoader::buildMesh(CMeshData& mesh)
     CSystem::adviseHugePages(mesh.indices, model.emittedCorners * sizeof(std::uint32_t));
     const std::vector<CMaterialOrder::CGroup> groups =
         CMaterialOrder::order(CMaterialOrder::CFaces{cornerVertices.data(), model.faceSizes.data(), model.faceSizes.size(),
-                                                      mesh.vertices, CVertexRecord::kFloats},
+                                                      mesh.vertices, floats},
                                model.runs, materials, mesh.indices, mesh.indexCount, loadThreads);
     CUninitialisedVector<std::uint32_t>().swap(cornerVertices);
     CUninitialisedVector<std::uint32_t>().swap(model.faceSizes);

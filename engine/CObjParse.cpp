@@ -9,6 +9,7 @@
 
 #include "engine/CObjText.h"
 #include "engine/CTextNumber.h"
+#include "engine/CVertexRecord.h"
 
 namespace VELK
 {
@@ -29,6 +30,23 @@ bool restOfStatement(const char*& begin, const char*& end)
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+// Reads count plain decimals from p, each behind blanks and followed by white space: where
+// the last ends, or null for any other text.
+const char* readPlainNumbers(const char* p, float* values, unsigned count)
+{
+    for (unsigned i = 0; i < count; ++i) {
+        while (isBlank(*p))
+            ++p;
+        double number = 0.0;
+        const char* stop = CTextNumber::toPlainDoubleInLine(p, number);
+        if (!stop || !CObjText::isSpace(*stop))
+            return nullptr;
+        values[i] = static_cast<float>(number);
+        p = stop;
+    }
+    return p;
 }
 
 CUninitialisedVector<float>& wholeElements(CObjLists& whole, CObjParse::ElementKind kind)
@@ -340,44 +358,73 @@ const char* CObjParse::readPlainVector(ElementKind kind, const char* p)
     // All its numbers plain decimals, and nothing after them but blanks: anything else (a
     // missing number, a w, an exponent, a comment, a backslash) is left to readVector.
     float values[3] = {0.0f, 0.0f, 0.0f};
-    for (unsigned i = 0; i < kFloatsOf[kind]; ++i) {
-        while (isBlank(*p))
-            ++p;
-        double number = 0.0;
-        const char* stop = CTextNumber::toPlainDoubleInLine(p, number);
-        if (!stop || !CObjText::isSpace(*stop))
-            return nullptr;
-        values[i] = static_cast<float>(number);
-        p = stop;
-    }
+    p = readPlainNumbers(p, values, kFloatsOf[kind]);
+    if (!p)
+        return nullptr;
     while (isBlank(*p) || *p == '\r')
         ++p;
     if (*p != '\n')
-        return nullptr;
+        return kind == POSITION ? readPlainColour(values, p) : nullptr;
     ++lineNumber;
     addElement(kind, values);
     return p + 1;
 }
 
+const char* CObjParse::readPlainColour(const float* position, const char* p)
+{
+    // Scanners write a colour behind every position; only a line of exactly six numbers
+    // is one, and any other is left to readVector.
+    float values[6] = {position[0], position[1], position[2], 0.0f, 0.0f, 0.0f};
+    p = readPlainNumbers(p, values + 3, 3);
+    if (!p)
+        return nullptr;
+    while (isBlank(*p) || *p == '\r')
+        ++p;
+    if (*p != '\n')
+        return nullptr;
+    ++lineNumber;
+    addElement(POSITION, values);
+    addColour(values + 3);
+    return p + 1;
+}
+
 void CObjParse::readVector(ElementKind kind, const char* begin, const char* end)
 {
-    // Missing numbers count as 0 so that the element still takes its place in the list.
-    float values[3] = {0.0f, 0.0f, 0.0f};
+    // Missing numbers count as 0 so that the element still takes its place in the list. A
+    // position of exactly six words is coloured by the last three; words beyond the numbers
+    // of a kind (a weight, or a colour of another length) are ignored.
+    float values[6] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    const unsigned most = kind == POSITION ? 6 : kFloatsOf[kind];
     const char* p = begin;
     const char* wordEnd = nullptr;
-    for (unsigned i = 0; i < kFloatsOf[kind] && CObjText::skipToWord(p, end); ++i) {
+    unsigned read = 0;
+    for (; read < most && CObjText::skipToWord(p, end); ++read) {
         // Nearly every number is plain decimal text and is read in the same pass that finds
         // its end; the word is cut out first only for anything else.
-        const char* numberEnd = CTextNumber::toFloatInLine(p, end, values[i]);
+        const char* numberEnd = CTextNumber::toFloatInLine(p, end, values[read]);
         if (numberEnd) {
             p = numberEnd;
             continue;
         }
         CObjText::nextWord(p, end, wordEnd);
-        values[i] = CTextNumber::toFloat(p, wordEnd);
+        values[read] = CTextNumber::toFloat(p, wordEnd);
         p = wordEnd;
     }
     addElement(kind, values);
+    if (read == 6 && !CObjText::skipToWord(p, end))
+        addColour(values + 3);
+}
+
+void CObjParse::addColour(const float* rgb)
+{
+    const std::size_t position = elementCount[POSITION] - 1;
+    if (colours.size() <= position) {
+        // Sized once for the part's positions as counted; past them (a file that grew while
+        // read) it doubles.
+        const std::size_t counted = static_cast<std::size_t>(counts.elements[POSITION]);
+        colours.resize(std::max(counted, 2 * position + 1), CColouredVertexRecord::kWhite);
+    }
+    colours[position] = CColouredVertexRecord::packColour(rgb);
 }
 
 void CObjParse::readFace(const char* begin, const char* end)
@@ -496,6 +543,20 @@ void CObjParse::joinParts(const std::vector<std::unique_ptr<CObjParse>>& parts, 
                  wholeCorners(whole, k));
     }
     fitWhole(parts, [](CObjParse& part) -> CPlacedList<std::uint32_t>& { return part.faceSizes; }, whole.faceSizes);
+
+    // Once any part has a colour, every position has one: white where its v gives none.
+    if (std::none_of(parts.begin(), parts.end(), [](const std::unique_ptr<CObjParse>& part) { return !part->colours.empty(); }))
+        return;
+    whole.colours.resize(whole.positions.size() / 3);
+    std::uint32_t* at = whole.colours.data();
+    for (const std::unique_ptr<CObjParse>& part : parts) {
+        const std::size_t positions = part->elements[POSITION].size() / 3;
+        const std::size_t given = std::min(positions, part->colours.size());
+        std::copy(part->colours.data(), part->colours.data() + given, at);
+        std::fill(at + given, at + positions, CColouredVertexRecord::kWhite);
+        at += positions;
+        CUninitialisedVector<std::uint32_t>().swap(part->colours);
+    }
 }
 
 } // namespace VELK

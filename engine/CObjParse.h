@@ -102,8 +102,10 @@ private:
     const char* parseLine(const char* line);           // a line end follows; null: the general way
     void parseStatement(const char* begin, const char* end);
     const char* readPlainVector(ElementKind kind, const char* p);  // as parseLine
+    const char* readPlainColour(const float* position, const char* p);  // as parseLine, behind three numbers
     void readVector(ElementKind kind, const char* begin, const char* end);
     void addElement(ElementKind kind, const float* values);
+    void addColour(const float* rgb);                  // of the position just added
     void readFace(const char* begin, const char* end);
     void finishFace(std::size_t firstCorner, std::uint64_t corners);
     void readUseMaterial(const char* begin, const char* end);
@@ -137,6 +139,9 @@ private:
     CPlacedList<std::uint32_t> cornerNumbers[ELEMENT_KINDS];  // per corner as CObjLists says
     CPlacedList<std::uint32_t> faceSizes;
     std::uint64_t emittedCorners;                      // 3 per triangle
+    // Per position of this part, from its first coloured one on: sized then for all the
+    // part's positions, white until their v gives a colour; empty while none has.
+    CUninitialisedVector<std::uint32_t> colours;
 };
 
 } // namespace VELK

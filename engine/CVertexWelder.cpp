@@ -24,6 +24,9 @@ namespace
 {
 
 const std::uint32_t kFloats = CVertexRecord::kFloats;
+// A crowded position's records are looked up with their colour, 0 where the mesh has none:
+// other positions at the same place may have another colour.
+const std::uint32_t kKeyFloats = CColouredVertexRecord::kFloats;
 using Numbers = CUninitialisedVector<std::uint32_t>;
 
 // A position whose vertices are more than this is looked up in the record table: a walk
@@ -37,9 +40,9 @@ const std::uint32_t kRepeated = kNone - 1;            // a vertex met first in a
 
 const float kZeros[3] = {0.0f, 0.0f, 0.0f};
 
-// What a corner's record is made of: its position as the first one with the same bits
-// (0-based), so that equal positions have one number; its texture coordinate and normal as
-// written (1-based), 0 for none.
+// What a corner's record is made of: its position as the first one with the same bits and
+// the same colour (0-based), so that equal positions have one number; its texture
+// coordinate and normal as written (1-based), 0 for none.
 struct CKey
 {
     std::uint32_t position;
@@ -52,8 +55,9 @@ class CRecords
 {
 public:
     explicit CRecords(const CVertexWelder::CElements& elements)
-        : elements(elements), samePosition(nullptr), hasNormals(elements.normalCount != 0),
-          hasTexCoords(elements.texCoordCount != 0), texCoordAt(CVertexRecord::texCoordAt(hasNormals))
+        : elements(elements), samePosition(nullptr), floats(CVertexRecord::floatsOf(elements.colours != nullptr)),
+          hasNormals(elements.normalCount != 0), hasTexCoords(elements.texCoordCount != 0),
+          texCoordAt(CVertexRecord::texCoordAt(hasNormals))
     {
     }
 
@@ -70,8 +74,11 @@ public:
         return sameParts(a.normal, b.normal, elements.normals, 3) && sameParts(a.texCoord, b.texCoord, elements.texCoords, 2);
     }
 
+    // The record, of `floats` floats: the position's colour behind the eight where there are colours.
     void fill(const CKey& key, float* record) const
     {
+        if (elements.colours)
+            std::memcpy(record + CColouredVertexRecord::kColourAt, elements.colours + key.position, sizeof(float));
         std::memset(record, 0, kFloats * sizeof(float));
         std::memcpy(record + CVertexRecord::kPositionAt, elements.positions + 3 * static_cast<std::size_t>(key.position),
                     3 * sizeof(float));
@@ -81,6 +88,14 @@ public:
         if (key.texCoord != 0)
             std::memcpy(record + texCoordAt, elements.texCoords + 2 * static_cast<std::size_t>(key.texCoord - 1),
                         2 * sizeof(float));
+    }
+
+    // The record and its colour, of kKeyFloats floats.
+    void fillKey(const CKey& key, float* record) const
+    {
+        if (!elements.colours)
+            record[CColouredVertexRecord::kColourAt] = 0.0f;
+        fill(key, record);
     }
 
 private:
@@ -98,6 +113,7 @@ private:
 public:
     const CVertexWelder::CElements elements;
     const std::uint32_t* samePosition;                 // while the corners are welded
+    const std::uint32_t floats;                        // of a record
 private:
     const bool hasNormals;
     const bool hasTexCoords;
@@ -115,7 +131,7 @@ public:
     // Room for every corner a vertex of its own: the part not written takes no memory.
     CRange(const CRecords& records, std::size_t positionCount, std::size_t first, std::size_t last)
         : first(first), last(last), keys(reserved<CKey>(last - first)), records(records), newest(positionCount),
-          previous(reserved<std::uint32_t>(last - first)), crowded(reserved<float>(kFloats * (last - first))),
+          previous(reserved<std::uint32_t>(last - first)), crowded(reserved<float>(kKeyFloats * (last - first))),
           crowdedRecords(crowded.data())
     {
     }
@@ -154,9 +170,9 @@ public:
     {
         const std::uint32_t head = newest[key.position];
         if (head & kCrowded) {
-            records.fill(key, scratch);
+            records.fillKey(key, scratch);
             const std::uint32_t found = crowdedRecords.find(scratch);
-            return found == CRecordTable<kFloats>::kAbsent ? kNone : crowdedVertex[found];
+            return found == CRecordTable<kKeyFloats>::kAbsent ? kNone : crowdedVertex[found];
         }
         for (std::uint32_t vertex = head; vertex != 0; vertex = previous[vertex - 1]) {
             if (records.sameOnPosition(keys[vertex - 1], key))
@@ -203,8 +219,8 @@ private:
     {
         for (std::uint32_t vertex = head; vertex != 0; vertex = previous[vertex - 1]) {
             const std::uint32_t slot = static_cast<std::uint32_t>(crowdedVertex.size());
-            crowded.resize(kFloats * (slot + 1));
-            records.fill(keys[vertex - 1], crowded.data() + kFloats * slot);
+            crowded.resize(kKeyFloats * (slot + 1));
+            records.fillKey(keys[vertex - 1], crowded.data() + kKeyFloats * slot);
             crowdedRecords.findOrAdd(slot);
             crowdedVertex.push_back(vertex - 1);
         }
@@ -215,11 +231,11 @@ private:
     std::uint32_t findOrAddCrowded(const CKey& key)
     {
         const std::uint32_t slot = static_cast<std::uint32_t>(crowdedVertex.size());
-        crowded.resize(kFloats * (slot + 1));
-        records.fill(key, crowded.data() + kFloats * slot);
+        crowded.resize(kKeyFloats * (slot + 1));
+        records.fillKey(key, crowded.data() + kKeyFloats * slot);
         const std::uint32_t found = crowdedRecords.findOrAdd(slot);
         if (found != slot) {
-            crowded.resize(kFloats * slot);
+            crowded.resize(kKeyFloats * slot);
             return crowdedVertex[found];
         }
         const std::uint32_t made = add(key, 0);
@@ -232,22 +248,24 @@ private:
     Numbers previous;                                  // per vertex: the one made before it on its position, + 1
     CUninitialisedVector<float> crowded;               // records of the vertices of crowded positions
     Numbers crowdedVertex;                             // per record there: its vertex
-    CRecordTable<kFloats> crowdedRecords;
+    CRecordTable<kKeyFloats> crowdedRecords;
 };
 
 // Positions written more than once under different numbers: each number to the first one
 // with the same bits, so that equal positions share the vertices standing on them. Each
 // thread numbers a part of the positions alone; the positions first met in a part are then
 // looked for in the parts before it, every thread taking a slice, and last the others of
-// the part follow the first of theirs.
-Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigned threads)
+// the part follow the first of theirs. Records of Floats floats: a position, or a position
+// and its colour.
+template <std::size_t Floats>
+Numbers firstOfEqual(const float* positions, std::size_t count, unsigned threads)
 {
     Numbers first(count);
     const unsigned parts = static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, count)));
     const auto bound = [count, parts](unsigned part) { return count / parts * part + std::min<std::size_t>(part, count % parts); };
-    std::vector<std::unique_ptr<CRecordTable<3>>> tables(parts);
+    std::vector<std::unique_ptr<CRecordTable<Floats>>> tables(parts);
     CParallel::run(threads, parts, [&](unsigned part) {
-        tables[part].reset(new CRecordTable<3>(positions, bound(part + 1) - bound(part)));
+        tables[part].reset(new CRecordTable<Floats>(positions, bound(part + 1) - bound(part)));
         for (std::size_t p = bound(part); p < bound(part + 1); ++p)
             first[p] = tables[part]->findOrAdd(static_cast<std::uint32_t>(p));
     });
@@ -258,8 +276,8 @@ Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigne
         const std::size_t size = bound(part + 1) - from;
         for (std::size_t p = from + size * (job % slices) / slices; p < from + size * (job % slices + 1) / slices; ++p) {
             for (unsigned before = 0; first[p] == p && before < part; ++before) {
-                const std::uint32_t found = tables[before]->find(positions + 3 * p);
-                if (found != CRecordTable<3>::kAbsent)
+                const std::uint32_t found = tables[before]->find(positions + Floats * p);
+                if (found != CRecordTable<Floats>::kAbsent)
                     first[p] = found;
             }
         }
@@ -272,6 +290,22 @@ Numbers firstOfEqualPositions(const float* positions, std::size_t count, unsigne
         }
     });
     return first;
+}
+
+// Positions are equal when their coordinates and their colours are.
+Numbers firstOfEqualPositions(const CVertexWelder::CElements& elements, unsigned threads)
+{
+    const std::size_t count = elements.positionCount;
+    if (!elements.colours)
+        return firstOfEqual<3>(elements.positions, count, threads);
+    CUninitialisedVector<float> coloured(4 * count);
+    CParallel::run(threads, threads, [&](unsigned part) {
+        for (std::size_t p = count * part / threads; p < count * (part + 1) / threads; ++p) {
+            std::memcpy(&coloured[4 * p], elements.positions + 3 * p, 3 * sizeof(float));
+            std::memcpy(&coloured[4 * p + 3], elements.colours + p, sizeof(float));
+        }
+    });
+    return firstOfEqual<4>(coloured.data(), count, threads);
 }
 
 } // namespace
@@ -296,7 +330,7 @@ void CVertexWelder::weld(const CCorners& corners, std::uint32_t* vertexOfCorner)
     const unsigned threads = state->threads;
     const CElements& elements = state->records.elements;
     const std::size_t count = corners.count;
-    const Numbers samePosition = firstOfEqualPositions(elements.positions, elements.positionCount, threads);
+    const Numbers samePosition = firstOfEqualPositions(elements, threads);
     state->records.samePosition = samePosition.data();
     const unsigned rangeCount = static_cast<unsigned>(std::max<std::size_t>(1, std::min<std::size_t>(threads, count)));
     std::vector<std::unique_ptr<CRange>>& ranges = state->ranges;
@@ -333,7 +367,7 @@ std::size_t CVertexWelder::writeVertices(float* vertices, std::uint32_t* vertexO
         const unsigned slice = job % slices;
         CRange& range = *ranges[r];
         const std::size_t made = range.keys.size();
-        float scratch[kFloats];
+        float scratch[kKeyFloats];
         for (std::size_t v = made * slice / slices; v < made * (slice + 1) / slices; ++v) {
             range.number[v] = kNone;
             for (unsigned before = 0; before < r; ++before) {
@@ -380,7 +414,7 @@ std::size_t CVertexWelder::writeVertices(float* vertices, std::uint32_t* vertexO
         CRange& range = *ranges[r];
         for (std::size_t v = 0; v < range.keys.size(); ++v) {
             if (range.number[v] >= range.numberedFrom)
-                records.fill(range.keys[v], vertices + kFloats * static_cast<std::size_t>(range.number[v]));
+                records.fill(range.keys[v], vertices + records.floats * static_cast<std::size_t>(range.number[v]));
         }
         for (std::size_t corner = range.first; corner < range.last; ++corner)
             vertexOfCorner[corner] = range.number[vertexOfCorner[corner]];

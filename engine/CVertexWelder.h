@@ -1,6 +1,7 @@
 #pragma once
 // Welding: each face corner becomes a vertex record (CVertexRecord), and corners whose
-// records are equal bit for bit share one vertex.
+// records are equal bit for bit share one vertex. A position's colour is part of its
+// records: positions at one place in different colours have vertices of their own.
 
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,7 @@ public:
         std::size_t normalCount;
         const float* texCoords;                        // u, v each; none: records carry no texture coordinate
         std::size_t texCoordCount;
+        const std::uint32_t* colours = nullptr;        // per position, packed; none: records carry no colour
     };
 
     struct CCorners                                    // per corner, 1-based element numbers; not owned
@@ -47,7 +49,7 @@ public:
     // distinct, the worst case), with each distinct record once, in order of first use,
     // writes the vertex number of corner k to vertexOfCorner[k], and returns the number of
     // vertices made. The records are laid out as CVertexRecord says for a mesh with normals
-    // when the list of normals is not empty. Pages of vertices never written take no memory,
+    // when the list of normals is not empty, and are coloured records when there are colours. Pages of vertices never written take no memory,
     // so that the mesh's array can be welded into in place.
     std::size_t writeVertices(float* vertices, std::uint32_t* vertexOfCorner);
 

@@ -115,7 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         for (std::uint32_t v = 0; v < fromText->vertexCount; ++v) {
             for (int i = 3; i < 6; ++i) {
-                if (!std::isfinite(fromText->vertices[8 * v + i]))
+                if (!std::isfinite(fromText->vertices[fromText->vertexSize / 4 * v + i]))
                     std::abort();
             }
         }

@@ -203,12 +203,13 @@ void loadTextures(const VELK_GL::CGLModel& model, bool sharp)
 // the unit size where they are far from it), and how each group is drawn.
 void noteMesh(CMeshData& mesh)
 {
-    modelBounds = mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord)
-                      ? measureBounds(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats)
-                      : ModelBounds();
-    if (mesh.vertices && mesh.vertexSize == sizeof(CVertexRecord))
-        scaleNearUnitSize(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, CVertexRecord::kFloats,
-                          modelBounds);
+    const bool ownRecords =
+        mesh.vertices && (mesh.vertexSize == sizeof(CVertexRecord) || mesh.vertexSize == sizeof(CColouredVertexRecord));
+    const std::uint32_t floats = mesh.vertexSize / sizeof(float);
+    modelBounds = ownRecords ? measureBounds(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, floats)
+                             : ModelBounds();
+    if (ownRecords)
+        scaleNearUnitSize(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, floats, modelBounds);
     looks.clear();
     for (const CMeshSubset& subset : mesh.subsets)
         looks.push_back(GroupLook{subset.material.diffuse[3], subset.maskFile, std::string()});

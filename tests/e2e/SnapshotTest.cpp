@@ -337,3 +337,25 @@ TEST_P(CutOuts, ShowTheBackgroundWhereTheMaskIsBelowOneHalf)
 }
 
 INSTANTIATE_TEST_SUITE_P(Snapshot, CutOuts, testing::ValuesIn(kCutOuts), testsupport::RowName());
+
+// A triangle with red, green and blue corners shows each hue near its corner, lit: with
+// normals side-on to the light the hues are darker.
+TEST(Snapshot, VertexColoursShowLitNearTheirCorners)
+{
+    const int inside[3][2] = {{70, 195}, {186, 195}, {128, 75}};
+    int brightness[2][3] = {};
+    for (int sideOn = 0; sideOn < 2; ++sideOn) {
+        ViewerProcess snapshot(VELK_SNAPSHOT, {"--samples", "0", "--size", "256x256", "Data/m.obj"});
+        snapshot.writeDataFile("m.obj", std::string("v 0.7071 -0.7071 1 1 0 0\nv 0.7071 -0.7071 -1 0 1 0\n") +
+                                            "v -0.7071 0.7071 0 0 0 1\nvn 0 0 -1\nf 1" + (sideOn ? "//1 2//1 3//1\n" : " 2 3\n"));
+        const Screenshot shot = readPicture(run(snapshot).directory() + "/snapshot.png");
+        for (int c = 0; c < 3 && shot.width == 256; ++c) {
+            const std::array<int, 3> pixel = shot.at(inside[c][0], inside[c][1]);
+            const std::array<int, 3> hue = {c == 0 ? 255 : 0, c == 1 ? 255 : 0, c == 2 ? 255 : 0};
+            EXPECT_EQ(dominant(pixel), hue) << "corner " << c << ", side-on " << sideOn;
+            brightness[sideOn][c] = pixel[c] - (sideOn ? 30 : 0);
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+        EXPECT_GT(brightness[0][c], brightness[1][c]) << "corner " << c;
+}

@@ -92,7 +92,7 @@ std::unique_ptr<CMeshData> load(const std::string& obj, const Libraries& librari
 
 Floats vertexFloats(const CMeshData& mesh)
 {
-    return Floats(mesh.vertices, mesh.vertices + mesh.vertexCount * 8);
+    return Floats(mesh.vertices, mesh.vertices + mesh.vertexCount * mesh.vertexSize / 4);
 }
 
 Indices indexList(const CMeshData& mesh)
@@ -204,6 +204,9 @@ const SameMesh kSameMeshes[] = {
      "v 0.5 0 0\nvt 1 1\nv 0 1 0\nv 1 1 0\nf 1/1 2/1 3/1\n"},
     {"negativeNumbersCountBackFromTheLinesBefore", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf -3 -2 -1\nv 5 5 5\nf -4 -1 1\n",
      "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\nv 5 5 5\nf 1 4 1\n"},
+    // Only six numbers colour a position: a weight, and five or seven numbers, are read past.
+    {"fourFiveOrSevenNumbersAreNoColour", "v 1 2 3 1\nv 4 5 6 1 0\nv 7 8 9 1 0 0 1\nf 1 2 3\n",
+     "v 1 2 3\nv 4 5 6\nv 7 8 9\nf 1 2 3\n"},
 };
 
 class ObjSameMesh : public testing::TestWithParam<SameMesh> {};
@@ -256,6 +259,37 @@ TEST_P(ObjLayout, ListsTheFileAttributesAndEndsWithZeros)
 }
 
 INSTANTIATE_TEST_SUITE_P(Obj, ObjLayout, testing::ValuesIn(kLayouts), testsupport::RowName());
+
+// ---------------------------------------------------------------- vertex colours
+
+// Texts and the colour bytes of each of their vertices in turn, behind the eight floats
+// (a 36-byte record).
+const SameMesh kColours[] = {
+    {"sixNumbers", "v 0 0 0 1 0.5 0\nv 1 0 0 0.2 0.4 0.6\nv 0 1 0 0 0 1\nf 1 2 3\n", " ff8000ff 336699ff 0000ffff"},
+    {"clampedNotANumberIsZero", "v 0 0 0 2 -1 nan\nv 1 0 0 inf -inf 1e9\nv 0 1 0 1e-3 \\\n 0.999 0.5\nf 1 2 3\n",
+     " ff0000ff ff00ffff 00ff80ff"},
+    {"uncolouredAreWhite", "v 0 0 0\nv 1 0 0 0 1 0 # green\nv 0 1 0 1 0\nf 1 2 3\n", " ffffffff 00ff00ff ffffffff"},
+    // Positions 1 and 3 are one place in one colour, 2 the same place in another.
+    {"weldSplitsByColourOnly", "v 0 0 0 1 0 0\nv 0 0 0 0 1 0\nv 0 0 0 1 0 0\nv 1 0 0\nv 0 1 0\nf 1 4 5\nf 2 4 5\nf 3 4 5\n",
+     " ff0000ff ffffffff ffffffff 00ff00ff"},
+};
+
+class ObjColours : public testing::TestWithParam<SameMesh> {};
+
+TEST_P(ObjColours, FollowTheirPositions)
+{
+    const auto mesh = load(GetParam().text);
+    std::string rgba;
+    for (std::uint32_t v = 0; v < mesh->vertexCount && mesh->vertexSize == 36; ++v) {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(mesh->vertices + 9 * v + 8);
+        char hex[10];
+        std::snprintf(hex, sizeof hex, " %02x%02x%02x%02x", bytes[0], bytes[1], bytes[2], bytes[3]);
+        rgba += hex;
+    }
+    EXPECT_EQ(rgba, GetParam().plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(Obj, ObjColours, testing::ValuesIn(kColours), testsupport::RowName());
 
 // ---------------------------------------------------------------- welding
 
@@ -650,7 +684,8 @@ TEST(ObjFiles, LongLinesAcrossTheReadWindow)
 TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
 {
     // Lines of many lengths, so that the read window's edges fall inside keywords,
-    // numbers, corners, line ends and statements continued over two lines.
+    // numbers, corners, line ends and statements continued over two lines; one late
+    // position coloured, all others white.
     std::ostringstream obj;
     std::uint32_t state = 12345;
     const auto next = [&state](std::uint32_t range) {
@@ -659,7 +694,7 @@ TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
     };
     for (int i = 1; i <= 30000; ++i) {
         obj << "v " << next(1000) << '.' << next(1000000) << ' ' << "-0." << next(100) << "e" << next(3) << ' '
-            << next(7) << std::string(next(3), ' ') << (next(5) == 0 ? "\r\n" : "\n");
+            << next(7) << (i == 25000 ? " 0.5 0.25 1" : "") << std::string(next(3), ' ') << (next(5) == 0 ? "\r\n" : "\n");
         if (i % 3 == 0)
             obj << "vt 0." << next(1000) << " 0." << next(1000) << "\n";
         if (i >= 3 && next(2) == 0)
@@ -676,7 +711,8 @@ TEST(ObjFiles, StreamedFileReadsLikeTheSameTextInMemory)
     std::unique_ptr<CMeshData> streamed(static_cast<CMeshData*>(loader.loadFromFile(path)));
     const auto inMemory = load(text);
     ASSERT_EQ(streamed->vertexCount, inMemory->vertexCount);
-    EXPECT_EQ(std::memcmp(streamed->vertices, inMemory->vertices, inMemory->vertexCount * 32u), 0);
+    ASSERT_EQ(inMemory->vertexSize, 36u);
+    EXPECT_EQ(std::memcmp(streamed->vertices, inMemory->vertices, inMemory->vertexCount * 36u), 0);
     EXPECT_EQ(indexList(*streamed), indexList(*inMemory));
     EXPECT_GT(inMemory->indexCount, 30000u);
     // Cut into chunks, continued lines and counted-back numbers meet the chunks' edges.
@@ -1097,14 +1133,15 @@ TEST(ObjCorpus, ConcaveFacesFillOutlines)
 }
 
 // The fast loader against a plain one written here from the rules alone: every element
-// read in order, every corner turned into its 32-byte record, equal records found through
+// read in order, every corner turned into its 32-byte record (36 with colours), equal records found through
 // an ordered map, faces cut by the face triangulator and ordered by library material.
 namespace reference
 {
 
 struct CMesh
 {
-    std::vector<std::array<std::uint32_t, 8>> vertices;   // bit patterns
+    std::vector<std::array<std::uint32_t, 9>> vertices;   // bit patterns; the last is the colour, or 0
+    std::uint32_t vertexSize = 32;
     Indices indices;
     std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> subsets;  // name, first index, triangles
 };
@@ -1130,8 +1167,10 @@ std::size_t elementOf(const std::string& text, std::size_t count)
 CMesh load(const std::string& obj)
 {
     const std::vector<std::string> library = {"b", "a", "c"};
+    CMesh mesh;
     std::vector<std::array<float, 3>> positions, normals;
     std::vector<std::array<float, 2>> texCoords;
+    std::vector<std::uint32_t> colours;            // r, g, b, a bytes in memory order
     struct CFace
     {
         std::vector<std::array<long, 3>> corners;  // element + 1 or 0, per kind
@@ -1149,6 +1188,12 @@ CMesh load(const std::string& obj)
         const auto number = [&](std::size_t k) { return static_cast<float>(std::strtod(words[k].c_str(), nullptr)); };
         if (words[0] == "v") {
             positions.push_back({number(1), number(2), number(3)});
+            std::uint8_t rgba[4] = {255, 255, 255, 255};
+            for (std::size_t k = 4; words.size() == 7 && k < 7; ++k)
+                rgba[k - 4] = std::isnan(number(k)) ? 0 : std::lround(std::clamp(number(k), 0.0f, 1.0f) * 255.0f);
+            colours.push_back(0);
+            std::memcpy(&colours.back(), rgba, 4);
+            mesh.vertexSize = words.size() == 7 ? 36 : mesh.vertexSize;
         } else if (words[0] == "vn") {
             normals.push_back({number(1), number(2), number(3)});
         } else if (words[0] == "vt") {
@@ -1180,8 +1225,7 @@ CMesh load(const std::string& obj)
         }
     }
 
-    CMesh mesh;
-    std::map<std::array<std::uint32_t, 8>, std::uint32_t> seen;
+    std::map<std::array<std::uint32_t, 9>, std::uint32_t> seen;
     const std::size_t texCoordAt = normals.empty() ? 3 : 6;
     std::vector<Indices> groups(library.size() + 1);
     for (const CFace& face : faces) {
@@ -1193,8 +1237,9 @@ CMesh load(const std::string& obj)
                 std::memcpy(record + texCoordAt, texCoords[corner[1] - 1].data(), 8);
             if (corner[2] != 0)
                 std::memcpy(record + 3, normals[corner[2] - 1].data(), 12);
-            std::array<std::uint32_t, 8> bits;
+            std::array<std::uint32_t, 9> bits = {};
             std::memcpy(bits.data(), record, sizeof record);
+            bits[8] = mesh.vertexSize == 36 ? colours[corner[0] - 1] : 0;
             const auto found = seen.emplace(bits, static_cast<std::uint32_t>(mesh.vertices.size()));
             if (found.second)
                 mesh.vertices.push_back(bits);
@@ -1241,12 +1286,17 @@ std::string generatedModel(std::uint32_t seed, std::size_t faceCount)
     const auto value = [&]() { return std::string(values[next(10)]); };
     const bool withNormals = next(4) != 0;
     const bool withTexCoords = next(4) != 0;
+    // Odd seeds colour most positions, in colours from a small set, clamped ones among them.
+    const char* const colours[] = {"0", "1", "0.5", "2", "-1", "nan", "1e-3", "0.25"};
     const char* const materials[] = {"a", "b", "c", "zz"};
     std::string obj = "mtllib m.mtl\n";
     std::size_t positions = 0, normals = 0, texCoords = 0;
     for (std::size_t face = 0; face < faceCount; ++face) {
         while (positions < 3 || next(3) == 0) {
-            obj += "v " + value() + " " + value() + " " + value() + "\n";
+            obj += "v " + value() + " " + value() + " " + value();
+            for (int k = 0; seed % 2 == 1 && k < 3 && next(8) != 0; ++k)
+                obj += std::string(" ") + colours[next(8)];
+            obj += "\n";
             ++positions;
         }
         while (withNormals && (normals == 0 || next(4) == 0)) {
@@ -1285,9 +1335,10 @@ const Libraries kDifferentialLibrary = {{"m.mtl", "newmtl b\nKd 1 0 0\nnewmtl a\
 void expectSameAsReference(const CMeshData& mesh, const reference::CMesh& expected)
 {
     ASSERT_EQ(mesh.vertexCount, expected.vertices.size());
+    ASSERT_EQ(mesh.vertexSize, expected.vertexSize);
     for (std::size_t v = 0; v < expected.vertices.size(); ++v) {
-        std::array<std::uint32_t, 8> bits;
-        std::memcpy(bits.data(), mesh.vertices + 8 * v, sizeof bits);
+        std::array<std::uint32_t, 9> bits = {};
+        std::memcpy(bits.data(), mesh.vertices + mesh.vertexSize / 4 * v, mesh.vertexSize);
         ASSERT_EQ(bits, expected.vertices[v]) << "vertex " << v;
     }
     EXPECT_EQ(indexList(mesh), expected.indices);
@@ -1314,9 +1365,11 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ObjDifferential, testing::Range<std::uint32_t>(0
 
 // Large enough to cross the reading window many times and to fill the welding table far
 // beyond the recently seen corners; the timed load must give the same mesh.
-TEST(ObjDifferentialFile, LargeGeneratedFileLoadsAsThePlainReaderSays)
+class ObjDifferentialFile : public testing::TestWithParam<std::uint32_t> {};
+
+TEST_P(ObjDifferentialFile, LargeGeneratedFileLoadsAsThePlainReaderSays)
 {
-    const std::string obj = generatedModel(4242, 60000);
+    const std::string obj = generatedModel(GetParam(), 60000);
     ASSERT_GT(obj.size(), 1000000u);
     {
         std::ofstream("big.obj", std::ios::binary) << obj;
@@ -1338,5 +1391,7 @@ TEST(ObjDifferentialFile, LargeGeneratedFileLoadsAsThePlainReaderSays)
     EXPECT_GT(times.parse, 0.0);
     EXPECT_GT(times.weld, 0.0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Seeds, ObjDifferentialFile, testing::Values(4242u, 4243u));
 
 } // namespace
