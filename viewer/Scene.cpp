@@ -56,6 +56,9 @@ struct GroupLook
     std::string cutOutKey;                             // the texture with the mask in its alpha; empty: drawn solid
 };
 std::vector<GroupLook> looks;                          // one per group
+// Whether the vertices carry colours. Colour material then takes the diffuse alpha from the
+// vertices, which are opaque, so a see-through group's own alpha is blended as a constant.
+bool colouredVertices = false;
 
 // Trilinear filtering, and anisotropic as far as the driver goes, keep a picture sharp and
 // still at a slant; the texture's own parameters are those of the bundled scene's design.
@@ -210,6 +213,9 @@ void noteMesh(CMeshData& mesh)
                              : ModelBounds();
     if (ownRecords)
         scaleNearUnitSize(mesh.vertices + CVertexRecord::kPositionAt, mesh.vertexCount, floats, modelBounds);
+    colouredVertices = false;
+    for (std::uint32_t e = 0; mesh.vertexElements && e < mesh.vertexElementCount; ++e)
+        colouredVertices = colouredVertices || mesh.vertexElements[e].usage == CVertexElement::USAGE_COLOUR;
     looks.clear();
     for (const CMeshSubset& subset : mesh.subsets)
         looks.push_back(GroupLook{subset.material.diffuse[3], subset.maskFile, std::string()});
@@ -370,8 +376,13 @@ void drawScene()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDepthMask(GL_FALSE);
     for (unsigned group = 0; group < model->getGroupCount(); ++group) {
-        if (isSeeThrough(group))
-            drawGroup(*model, group);
+        if (!isSeeThrough(group))
+            continue;
+        if (colouredVertices) {
+            glBlendColor(0.0f, 0.0f, 0.0f, looks[group].alpha);
+            glBlendFunc(GL_CONSTANT_ALPHA, GL_ONE_MINUS_CONSTANT_ALPHA);
+        }
+        drawGroup(*model, group);
     }
     glDepthMask(GL_TRUE);
     glDisable(GL_BLEND);

@@ -359,3 +359,15 @@ TEST(Snapshot, VertexColoursShowLitNearTheirCorners)
     for (int c = 0; c < 3; ++c)
         EXPECT_GT(brightness[0][c], brightness[1][c]) << "corner " << c;
 }
+
+// The vertices' colour is opaque: a see-through material still shows the white behind it.
+TEST(Snapshot, ColouredGlassBlends)
+{
+    ViewerProcess snapshot(VELK_SNAPSHOT, {"--samples", "0", "--size", "256x256", "Data/m.obj"});
+    snapshot.writeDataFile("m.mtl", "newmtl glass\nd 0.5\nKd 1 1 1\n");
+    snapshot.writeDataFile("m.obj", "mtllib m.mtl\nv 0.7071 -0.7071 1 1 0 0\nv 0.7071 -0.7071 -1 1 0 0\n"
+                                    "v -0.7071 0.7071 0 1 0 0\nusemtl glass\nf 1 2 3\n");
+    const std::array<int, 3> pixel = readPicture(run(snapshot).directory() + "/snapshot.png").at(128, 160);
+    EXPECT_GT(pixel[1], 80) << pixel[0] << " " << pixel[1] << " " << pixel[2];
+    EXPECT_GT(pixel[0], pixel[1] + 40);
+}
