@@ -32,6 +32,33 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// The statements the reader acts on. The first pass counts by the same keywords the second
+// stores by, so both read them here; the vectors' values are their ElementKind.
+enum Keyword { KEYWORD_POSITION, KEYWORD_TEXCOORD, KEYWORD_NORMAL, KEYWORD_FACE, KEYWORD_USE_MATERIAL,
+               KEYWORD_MATERIAL_LIBRARY, KEYWORD_OTHER };
+static_assert(KEYWORD_POSITION == static_cast<int>(CObjParse::POSITION) &&
+                  KEYWORD_TEXCOORD == static_cast<int>(CObjParse::TEXCOORD) &&
+                  KEYWORD_NORMAL == static_cast<int>(CObjParse::NORMAL),
+              "a vector's keyword is its element kind");
+
+// The keyword of the statement in [begin, end), and where the rest of it starts.
+Keyword keywordOf(const char* begin, const char* end, const char*& rest)
+{
+    const char* p = begin;
+    if (!CObjText::nextWord(p, end, rest))
+        return KEYWORD_OTHER;
+    const std::size_t length = static_cast<std::size_t>(rest - p);
+    if (length == 1)
+        return p[0] == 'v' ? KEYWORD_POSITION : p[0] == 'f' ? KEYWORD_FACE : KEYWORD_OTHER;
+    if (length == 2 && p[0] == 'v')
+        return p[1] == 't' ? KEYWORD_TEXCOORD : p[1] == 'n' ? KEYWORD_NORMAL : KEYWORD_OTHER;
+    if (length == 6 && std::memcmp(p, "usemtl", 6) == 0)
+        return KEYWORD_USE_MATERIAL;
+    if (length == 6 && std::memcmp(p, "mtllib", 6) == 0)
+        return KEYWORD_MATERIAL_LIBRARY;
+    return KEYWORD_OTHER;
+}
+
 // Reads count plain decimals from p, each behind blanks and followed by white space: where
 // the last ends, or null for any other text.
 const char* readPlainNumbers(const char* p, float* values, unsigned count)
@@ -271,24 +298,19 @@ const char* CObjParse::countLine(const char* line, const char* end)
 
 void CObjParse::countStatement(const char* begin, const char* end)
 {
-    const char* p = begin;
-    const char* keywordEnd = nullptr;
-    if (!CObjText::nextWord(p, end, keywordEnd))
-        return;
-    const std::size_t length = static_cast<std::size_t>(keywordEnd - p);
-    if (length == 1 && p[0] == 'v') {
-        ++counts.elements[POSITION];
-    } else if (length == 2 && p[0] == 'v' && (p[1] == 't' || p[1] == 'n')) {
-        ++counts.elements[p[1] == 't' ? TEXCOORD : NORMAL];
-    } else if (length == 1 && p[0] == 'f') {
+    const char* rest = nullptr;
+    const Keyword keyword = keywordOf(begin, end, rest);
+    if (keyword == KEYWORD_FACE) {
         std::uint64_t corners = 0;
         const char* wordEnd = nullptr;
-        for (const char* word = keywordEnd; CObjText::nextWord(word, end, wordEnd); word = wordEnd)
+        for (const char* word = rest; CObjText::nextWord(word, end, wordEnd); word = wordEnd)
             ++corners;
         if (corners >= 3) {
             ++counts.faces;
             counts.corners += corners;
         }
+    } else if (keyword <= KEYWORD_NORMAL) {
+        ++counts.elements[keyword];
     }
 }
 
@@ -315,24 +337,16 @@ const char* CObjParse::parseLine(const char* line)
 
 void CObjParse::parseStatement(const char* begin, const char* end)
 {
-    const char* p = begin;
-    const char* keywordEnd = nullptr;
-    if (!CObjText::nextWord(p, end, keywordEnd))
-        return;
-    const std::size_t length = static_cast<std::size_t>(keywordEnd - p);
-    const char first = *p;
-    if (length == 1 && first == 'v')
-        readVector(POSITION, keywordEnd, end);
-    else if (length == 1 && first == 'f')
-        readFace(keywordEnd, end);
-    else if (length == 2 && first == 'v' && p[1] == 'n')
-        readVector(NORMAL, keywordEnd, end);
-    else if (length == 2 && first == 'v' && p[1] == 't')
-        readVector(TEXCOORD, keywordEnd, end);
-    else if (length == 6 && std::memcmp(p, "usemtl", 6) == 0)
-        readUseMaterial(keywordEnd, end);
-    else if (length == 6 && std::memcmp(p, "mtllib", 6) == 0)
-        readMaterialLibrary(keywordEnd, end);
+    const char* rest = nullptr;
+    const Keyword keyword = keywordOf(begin, end, rest);
+    if (keyword <= KEYWORD_NORMAL)
+        readVector(static_cast<ElementKind>(keyword), rest, end);
+    else if (keyword == KEYWORD_FACE)
+        readFace(rest, end);
+    else if (keyword == KEYWORD_USE_MATERIAL)
+        readUseMaterial(rest, end);
+    else if (keyword == KEYWORD_MATERIAL_LIBRARY)
+        readMaterialLibrary(rest, end);
 }
 
 void CObjParse::addElement(ElementKind kind, const float* read)
